@@ -1,0 +1,28 @@
+// The benchmark tool: fixed inputs, medians over repeated runs, and node-count signatures that
+// change only when the engine's behaviour changes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace velka::bench {
+
+struct BenchOptions {
+    int repetitions = 5;
+    std::string enginePath;  // the pbrain-velka binary, for process-level figures
+};
+
+// Runs fn `repetitions` times and returns the median wall time in milliseconds.
+double medianMs(int repetitions, const std::function<void()>& fn);
+void report(const std::string& name, double value, const std::string& unit);
+
+// One section per subsystem; each prints its own lines through report().
+void benchTables(const BenchOptions& options);
+void benchBoard(const BenchOptions& options);
+void benchMemory(const BenchOptions& options);
+void benchThreat(const BenchOptions& options);
+void benchSearch(const BenchOptions& options);
+void benchProcess(const BenchOptions& options);
+
+}  // namespace velka::bench

@@ -1,0 +1,30 @@
+// The output channel: every line the engine sends goes through sendLine, as one write and a
+// flush, so that the manager sees each answer at once and lines of the two threads never mix.
+#pragma once
+
+#include <cstddef>
+#include <cstdarg>
+#include <cstdio>
+
+namespace velka::protocol {
+
+inline constexpr size_t LineBufferSize = 1024;
+
+// Formats kind word, a space (when the kind is not empty) and the text into out, cut to fit,
+// with every CR and LF replaced by a space. Returns the length written.
+size_t formatLine(char* out, size_t capacity, const char* kind, const char* format,
+                  std::va_list args);
+
+void sendLine(const char* kind, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void sendPlain(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void sendError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void sendUnknown(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void sendMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void sendAbout();
+// The build date as eight digits, year first; buffer of at least 10 characters.
+void buildVersion(char* buffer, size_t capacity);
+
+// Where lines go; standard output unless a test redirects it.
+void setOutputStream(std::FILE* stream);
+
+}  // namespace velka::protocol
