@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# velka's one entry point for newcomers and CI.
+#   ./build.sh run     build the engine (Release) and start it on this terminal
+#   ./build.sh test    build and run the whole test suite: a normal build, an AddressSanitizer +
+#                      UndefinedBehaviorSanitizer build, the threading tests under ThreadSanitizer,
+#                      and the Windows build's protocol tests under Wine
+#   ./build.sh quick   the normal build's tests only
+#   ./build.sh bench   build Release and run the benchmark tool
+#   ./build.sh package release packages (Linux tar.gz and Windows zip) with CPack
+set -euo pipefail
+cd "$(dirname "$0")"
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+# Installs whatever Debian packages the build needs and the machine lacks.
+ensure_packages() {
+    local missing=()
+    for pkg in "$@"; do
+        dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
+    done
+    ((${#missing[@]})) || return 0
+    echo "installing: ${missing[*]}" >&2
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+configure_and_build() {  # dir, extra cmake arguments...
+    local dir=$1
+    shift
+    cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+run_ctest() {  # dir, extra ctest arguments...
+    local dir=$1
+    shift
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 600 "$@"
+}
+
+base_packages=(cmake ninja-build g++ libgtest-dev)
+
+case "${1:-}" in
+run)
+    ensure_packages "${base_packages[@]}"
+    configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DVELKA_BUILD_TESTS=OFF
+    exec build/release/pbrain-velka
+    ;;
+quick)
+    ensure_packages "${base_packages[@]}"
+    configure_and_build build/release -DCMAKE_BUILD_TYPE=Release
+    run_ctest build/release
+    ;;
+test)
+    ensure_packages "${base_packages[@]}"
+    echo "== normal build ==" >&2
+    configure_and_build build/release -DCMAKE_BUILD_TYPE=Release
+    run_ctest build/release
+    echo "== AddressSanitizer + UndefinedBehaviorSanitizer ==" >&2
+    configure_and_build build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKA_SANITIZE=address,undefined
+    VELKA_SANITIZED=1 run_ctest build/asan
+    echo "== ThreadSanitizer (threading tests) ==" >&2
+    configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKA_SANITIZE=thread
+    VELKA_SANITIZED=1 TSAN_OPTIONS=halt_on_error=1 run_ctest build/tsan -L threading
+    if [ -f .ci/windows.sh ]; then
+        echo "== Windows build under Wine ==" >&2
+        bash .ci/windows.sh "$root/build/release"
+    fi
+    ;;
+bench)
+    ensure_packages "${base_packages[@]}"
+    configure_and_build build/release -DCMAKE_BUILD_TYPE=Release
+    build/release/velka-bench "${@:2}"
+    ;;
+package)
+    ensure_packages "${base_packages[@]}"
+    configure_and_build build/release -DCMAKE_BUILD_TYPE=Release -DVELKA_BUILD_TESTS=OFF
+    (cd build/release && cpack -G TGZ)
+    if [ -f .ci/windows.sh ]; then bash .ci/windows.sh --package-only; fi
+    ;;
+*)
+    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+    ;;
+esac
