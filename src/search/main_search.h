@@ -10,19 +10,34 @@ namespace velka::search {
 
 inline constexpr int32_t MaxSearchDepth = 250;
 inline constexpr uint32_t ClockCheckInterval = 500;  // the clock is read every 501 nodes
+// Root narrowing applies to iterations 1 .. NarrowingDepths; lists of NarrowingFloor cells or
+// fewer are never cut.
+inline constexpr int32_t NarrowingDepths = 19;
+inline constexpr int32_t NarrowingFloor = 3;
 
 struct SearchLimits {
     int32_t maxDepth = MaxSearchDepth;
     bool useClock = true;  // false: fixed-depth search, for the benchmark and tests
+    // When not 0, the search also stops at the first clock check after this many nodes, exactly
+    // as at a time-out (for tests that need a time-out at a known point).
+    uint64_t nodeLimit = 0;
 };
 
 struct SearchStats {
     uint64_t nodes = 0;          // searchNode entries of the last searchBestMove
     int32_t completedDepth = 0;  // deepest completed iteration
+    bool stopped = false;        // the last search was cut off by the clock (or the node limit)
 };
 
 // A cell index or -1. The board is restored exactly on every exit, time-out included.
 int32_t searchBestMove(patterns::RuleVariant variant, const SearchLimits& limits = {});
 const SearchStats& lastSearchStats();
+
+// The root narrowing rule: how many of the list's cells the next iteration keeps after iteration
+// depth, for a search that started with rootCount candidates.
+int32_t narrowedRootCount(int32_t count, int32_t depth, int32_t rootCount);
+
+// The per-variant node counter that schedules clock checks; it carries over between searches.
+uint32_t nodeCounter(patterns::RuleVariant variant);
 
 }  // namespace velka::search
