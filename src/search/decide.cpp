@@ -1,0 +1,74 @@
+#include "search/decide.h"
+
+#include <array>
+
+#include "board/board.h"
+#include "board/spiral.h"
+#include "search/main_search.h"
+#include "search/threat.h"
+
+namespace velka::search {
+
+namespace {
+
+using board::engineBoard;
+using patterns::RuleVariant;
+
+// The four stages, first cell wins: opening rule, forced win by fours, main search, spiral.
+int32_t decideWith(ThreatSearchKind threatKind, RuleVariant variant) {
+    int32_t cell = openingMove();
+    if (cell < 0) cell = threatMove(threatKind);
+    if (cell < 0) cell = searchBestMove(variant);
+    if (cell < 0) cell = firstFreeSpiralCell();
+    return cell;
+}
+
+int32_t decideFreestyle() {
+    return decideWith(ThreatSearchKind::Freestyle, RuleVariant::Freestyle);
+}
+
+int32_t decideExactFive() {
+    return decideWith(ThreatSearchKind::ExactFive, RuleVariant::ExactFive);
+}
+
+// The census counts the engine as first player (black) on equal stone counts.
+int32_t decideRenju() {
+    const ThreatSearchKind kind = engineBoard.firstPlayer == board::CellOwn
+                                      ? ThreatSearchKind::RenjuBlack
+                                      : ThreatSearchKind::RenjuWhite;
+    return decideWith(kind, RuleVariant::Renju);
+}
+
+constexpr std::array<int32_t (*)(), 3> Decisions{decideFreestyle, decideExactFive, decideRenju};
+
+}  // namespace
+
+int32_t decideMove(RuleVariant variant) {
+    return Decisions[static_cast<int32_t>(variant)]();
+}
+
+// With one or two stones on the board, the first empty cell in spiral order that touches a stone;
+// on an empty board the spiral's first cell.
+int32_t openingMove() {
+    const int32_t stones = engineBoard.ownCount + engineBoard.opponentCount;
+    if (stones == 0) return board::spiralCell(0);
+    if (stones > 2 || engineBoard.cellCount == 0) return board::NoCell;
+    for (int32_t i = 0; i < engineBoard.cellCount; ++i) {
+        const int32_t cell = board::spiralCell(i);
+        if (engineBoard.cells[cell] != board::CellEmpty) continue;
+        for (int32_t d = 0; d < board::DirectionCount; ++d) {
+            if (patterns::near1(patterns::patternEntry(board::windowCode(d, cell)))) return cell;
+        }
+    }
+    return board::NoCell;
+}
+
+int32_t firstFreeSpiralCell() {
+    for (int32_t i = 0; i < engineBoard.cellCount; ++i) {
+        const int32_t cell = board::spiralCell(i);
+        if (engineBoard.cells[cell] == board::CellEmpty) return cell;
+    }
+    return board::NoCell;
+}
+
+}  // namespace velka::search
