@@ -1,6 +1,7 @@
 // The command loop: reads the manager's lines, matches the command word and dispatches.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 namespace velka::protocol {
@@ -17,5 +18,13 @@ void handleInfo(const char* line);
 bool readCommandLine(std::FILE* input, char* buffer, int capacity);
 // Reads and answers commands until END or end of input; returns the exit status.
 int runCommandLoop(std::FILE* input);
+
+// Reads up to count decimal integers separated by commas, the way scanf reads "%*s%d,%d" (with
+// skipCommandWord) or "%d,%d,%d": white space may stand before a number, the comma must follow
+// the number directly. Returns how many were read. Values beyond 32 bits saturate.
+int scanNumbers(const char* line, bool skipCommandWord, int32_t* values, int count);
+// atoi's reading (white space, sign, digits, stop at anything else, 0 without digits), but
+// saturating at the 32-bit limits where atoi would be undefined.
+int32_t parseInteger(const char* text);
 
 }  // namespace velka::protocol

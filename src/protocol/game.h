@@ -2,11 +2,14 @@
 // ThinkThread that turns a request into a move. Two events are the whole hand-over.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace velka::protocol {
 
 inline constexpr size_t ThinkThreadStackBytes = size_t{256} << 20;
+// When even a thread with this much stack cannot be started, thinking runs on the main thread.
+inline constexpr size_t FallbackThinkThreadStackBytes = size_t{16} << 20;
 
 void startUp();
 void setupBoard(int32_t width, int32_t height);
@@ -24,7 +27,7 @@ void startThinkThread();
 void waitForIdle();
 bool isBoardReady();
 void setBoardReady();
-// setupBoard's result as a flag, for START and RECTSTART.
+// Whether setupBoard accepts these sides (5 to 80 each), for START and RECTSTART.
 bool boardSizeAccepted(int32_t width, int32_t height);
 
 }  // namespace velka::protocol

@@ -2,8 +2,8 @@
 // flush, so that the manager sees each answer at once and lines of the two threads never mix.
 #pragma once
 
-#include <cstddef>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 
 namespace velka::protocol {

@@ -1,0 +1,76 @@
+// POSIX versions of the platform calls. The whole file is compiled only outside Windows; the
+// Windows file carries the other half, so the choice of operating system is made here and nowhere
+// else.
+#ifndef _WIN32
+
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace velka::platform {
+
+namespace {
+
+void* runThread(void* parameter) {
+    // POSIX guarantees that a function pointer survives the round trip through void*.
+    reinterpret_cast<void (*)()>(parameter)();
+    return nullptr;
+}
+
+}  // namespace
+
+bool stdinIsConsole() {
+    return isatty(STDIN_FILENO) != 0;
+}
+
+// Linux: the second field of /proc/self/statm is the resident set in pages. Elsewhere the file
+// does not exist and the answer is 0 (unknown).
+uint64_t residentMemoryBytes() {
+    std::FILE* statm = std::fopen("/proc/self/statm", "r");
+    if (statm == nullptr) return 0;
+    unsigned long long totalPages = 0;
+    unsigned long long residentPages = 0;
+    const int read = std::fscanf(statm, "%llu %llu", &totalPages, &residentPages);
+    std::fclose(statm);
+    if (read != 2) return 0;
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pageSize <= 0) return 0;
+    return residentPages * static_cast<uint64_t>(pageSize);
+}
+
+uint64_t peakResidentMemoryBytes() {
+    rusage usage{};
+    if (getrusage(RUSAGE_SELF, &usage) != 0 || usage.ru_maxrss < 0) return 0;
+#ifdef __APPLE__
+    return static_cast<uint64_t>(usage.ru_maxrss);  // bytes on macOS
+#else
+    return static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes elsewhere
+#endif
+}
+
+// The stack is reserved address space; pages are backed only as the recursion reaches them, so
+// a deep reserve costs little memory. The platform default (often 8 MiB, less on some systems) is
+// not trusted for the deepest searches.
+bool startThread(void (*entry)(), size_t stackBytes) {
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) return false;
+    const size_t minimum = PTHREAD_STACK_MIN;
+    bool ok =
+        pthread_attr_setstacksize(&attributes, stackBytes < minimum ? minimum : stackBytes) == 0 &&
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0;
+    pthread_t thread;
+    if (ok) {
+        ok = pthread_create(&thread, &attributes, runThread, reinterpret_cast<void*>(entry)) == 0;
+    }
+    pthread_attr_destroy(&attributes);
+    return ok;
+}
+
+}  // namespace velka::platform
+
+#endif  // _WIN32

@@ -1,0 +1,330 @@
+#include "protocol/commands.h"
+
+#include <array>
+#include <atomic>
+#include <cctype>
+#include <cstdint>
+
+#include "protocol/game.h"
+#include "protocol/output.h"
+#include "protocol/settings.h"
+#include "search/memory.h"
+#include "search/time_control.h"
+
+namespace velka::protocol {
+
+namespace {
+
+enum class Flow { Continue, Stop };
+
+bool isSpace(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Copies the first white-space-delimited word of text into word, cut to KeywordMaxLength
+// characters, and returns its length (0 when there is none).
+int firstWord(const char* text, char* word) {
+    while (isSpace(*text)) ++text;
+    int length = 0;
+    while (*text != '\0' && !isSpace(*text) && length < KeywordMaxLength) word[length++] = *text++;
+    return length;
+}
+
+// Reads one decimal integer at p as scanf's %d does, advancing p past it.
+bool readNumber(const char*& p, int32_t& value) {
+    const char* q = p;
+    while (isSpace(*q)) ++q;
+    bool negative = false;
+    if (*q == '+' || *q == '-') negative = *q++ == '-';
+    if (!isDigit(*q)) return false;
+    // Past the 32-bit range the digits are still consumed but the value stays at the limit.
+    constexpr int64_t Limit = int64_t{INT32_MAX} + 1;
+    int64_t magnitude = 0;
+    while (isDigit(*q)) {
+        if (magnitude < Limit) magnitude = magnitude * 10 + (*q - '0');
+        ++q;
+    }
+    if (magnitude > Limit) magnitude = Limit;
+    if (negative) {
+        value = static_cast<int32_t>(-magnitude);
+    } else {
+        value = static_cast<int32_t>(magnitude < Limit ? magnitude : INT32_MAX);
+    }
+    p = q;
+    return true;
+}
+
+// The whole session ends the same way whether END came or the input ran out: a running think
+// finishes and sends its move first, then the memory goes back.
+Flow finishSession() {
+    waitForIdle();
+    search::releaseMemory();
+    return Flow::Stop;
+}
+
+Flow handleEnd(char*, std::FILE*) {
+    return finishSession();
+}
+
+// START and RECTSTART: board set-up with the sides given.
+void startBoard(int32_t width, int32_t height) {
+    waitForIdle();
+    setupBoard(width, height);
+    if (boardSizeAccepted(width, height)) setBoardReady();
+}
+
+Flow handleStart(char* line, std::FILE*) {
+    int32_t size = 0;
+    if (scanNumbers(line, true, &size, 1) != 1) {
+        sendError("bad START parameter");
+        return Flow::Continue;
+    }
+    startBoard(size, size);
+    return Flow::Continue;
+}
+
+Flow handleRectStart(char* line, std::FILE*) {
+    int32_t sides[2] = {};
+    if (scanNumbers(line, true, sides, 2) != 2) {
+        sendError("bad RECTSTART parameters");
+        return Flow::Continue;
+    }
+    startBoard(sides[0], sides[1]);
+    return Flow::Continue;
+}
+
+Flow handleTurn(char* line, std::FILE*) {
+    int32_t cell[2] = {};
+    if (scanNumbers(line, true, cell, 2) != 2) {
+        sendError("bad TURN parameters");
+        return Flow::Continue;
+    }
+    waitForIdle();
+    opponentMove(cell[0], cell[1]);
+    startThinking();
+    return Flow::Continue;
+}
+
+Flow handleBegin(char*, std::FILE*) {
+    waitForIdle();
+    startThinking();
+    return Flow::Continue;
+}
+
+// The block reuses the command line buffer. Stones add to the board as it stands; inside the
+// block only DONE is a command, every other line is a stone or a bad line.
+Flow handleBoard(char* line, std::FILE* input) {
+    waitForIdle();
+    for (;;) {
+        if (!readCommandLine(input, line, LineCapacity)) return finishSession();
+        if (matchKeyword(line, "DONE")) {
+            startThinking();
+            return Flow::Continue;
+        }
+        int32_t stone[3] = {};
+        const int32_t who = scanNumbers(line, false, stone, 3) == 3 ? stone[2] : 0;
+        if (who == 2) {
+            opponentMove(stone[0], stone[1]);
+        } else if (who == 1) {
+            ownMove(stone[0], stone[1]);
+        } else if (who == 3) {
+            reportWinningMove(stone[0], stone[1]);
+        } else {
+            sendError("x,y,who or DONE expected after BOARD");
+        }
+    }
+}
+
+Flow handleInfoCommand(char* line, std::FILE*) {
+    handleInfo(line);
+    return Flow::Continue;
+}
+
+Flow handleAbout(char*, std::FILE*) {
+    sendAbout();
+    return Flow::Continue;
+}
+
+Flow handleRestart(char*, std::FILE*) {
+    waitForIdle();
+    restartGame();
+    return Flow::Continue;
+}
+
+Flow handleTakeBack(char* line, std::FILE*) {
+    int32_t cell[2] = {};
+    if (scanNumbers(line, true, cell, 2) != 2) {
+        sendError("bad TAKEBACK parameters");
+        return Flow::Continue;
+    }
+    waitForIdle();
+    takeBack(cell[0], cell[1]);
+    return Flow::Continue;
+}
+
+Flow handlePlay(char* line, std::FILE*) {
+    int32_t cell[2] = {};
+    if (scanNumbers(line, true, cell, 2) != 2) {
+        sendError("bad PLAY parameters");
+        return Flow::Continue;
+    }
+    waitForIdle();
+    ownMove(cell[0], cell[1]);
+    sendPlain("%d,%d", cell[0], cell[1]);
+    return Flow::Continue;
+}
+
+struct Command {
+    const char* keyword;
+    Flow (*handle)(char* line, std::FILE* input);
+};
+
+// Tried in this order; the first whose keyword matches the line's first word handles it.
+constexpr std::array<Command, 11> Commands{{
+    {"END", handleEnd},
+    {"START", handleStart},
+    {"TURN", handleTurn},
+    {"BEGIN", handleBegin},
+    {"BOARD", handleBoard},
+    {"INFO", handleInfoCommand},
+    {"ABOUT", handleAbout},
+    {"RECTSTART", handleRectStart},
+    {"RESTART", handleRestart},
+    {"TAKEBACK", handleTakeBack},
+    {"PLAY", handlePlay},
+}};
+
+Flow dispatch(char* line, std::FILE* input) {
+    for (const Command& command : Commands) {
+        if (matchKeyword(line, command.keyword)) return command.handle(line, input);
+    }
+    sendUnknown("%s", line);
+    return Flow::Continue;
+}
+
+// Start and length of the piece of text after the first `skip` pieces, pieces being runs of
+// characters other than the space character.
+const char* pieceAfter(const char* text, int skip, int& length) {
+    const char* p = text;
+    for (int i = 0;; ++i) {
+        while (*p == ' ') ++p;
+        const char* start = p;
+        while (*p != '\0' && *p != ' ') ++p;
+        if (i == skip) {
+            length = static_cast<int>(p - start);
+            return length > 0 ? start : nullptr;
+        }
+    }
+}
+
+}  // namespace
+
+bool matchKeyword(const char* line, const char* keyword) {
+    if (line == nullptr || keyword == nullptr) return false;
+    char lineWord[KeywordMaxLength];
+    char keywordWord[KeywordMaxLength];
+    const int lineLength = firstWord(line, lineWord);
+    if (lineLength == 0) return false;
+    const int keywordLength = firstWord(keyword, keywordWord);
+    if (lineLength != keywordLength) return false;
+    for (int i = 0; i < lineLength; ++i) {
+        if (std::tolower(static_cast<unsigned char>(lineWord[i])) !=
+            std::tolower(static_cast<unsigned char>(keywordWord[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int32_t parseInteger(const char* text) {
+    int32_t value = 0;
+    return readNumber(text, value) ? value : 0;
+}
+
+int scanNumbers(const char* line, bool skipCommandWord, int32_t* values, int count) {
+    const char* p = line;
+    if (skipCommandWord) {
+        while (isSpace(*p)) ++p;
+        if (*p == '\0') return 0;
+        while (*p != '\0' && !isSpace(*p)) ++p;
+    }
+    int read = 0;
+    while (read < count) {
+        if (read > 0) {
+            if (*p != ',') break;
+            ++p;
+        }
+        if (!readNumber(p, values[read])) break;
+        ++read;
+    }
+    return read;
+}
+
+void handleInfo(const char* line) {
+    int keyLength = 0;
+    int valueLength = 0;
+    const char* key = pieceAfter(line, 1, keyLength);
+    const char* value = pieceAfter(line, 2, valueLength);
+    if (key == nullptr || value == nullptr) return;
+
+    struct NumericKey {
+        const char* name;
+        std::atomic<int32_t>& setting;
+        bool timing;  // changes the running think's budget
+    };
+    const std::array<NumericKey, 6> numericKeys{{
+        {"timeout_turn", settings.timeout_turn, true},
+        {"timeout_match", settings.timeout_match, true},
+        {"max_memory", settings.max_memory, false},
+        {"time_left", settings.time_left, true},
+        {"game_type", settings.game_type, false},
+        {"rule", settings.rule, false},
+    }};
+    for (const NumericKey& numeric : numericKeys) {
+        if (!matchKeyword(key, numeric.name)) continue;
+        numeric.setting.store(parseInteger(value), std::memory_order_relaxed);
+        if (numeric.timing) search::recomputeBudget();
+        return;
+    }
+    if (matchKeyword(key, "folder")) {
+        // Cut to what the setting holds; the folder is stored only, so a cut path harms nothing.
+        const int length = valueLength < FolderCapacity - 1 ? valueLength : FolderCapacity - 1;
+        for (int i = 0; i < length; ++i) settings.folder[i] = value[i];
+        settings.folder[length] = '\0';
+    }
+}
+
+bool readCommandLine(std::FILE* input, char* buffer, int capacity) {
+    if (capacity <= 0) return false;
+    int length = 0;
+    int c = std::getc(input);
+    if (c == EOF) {
+        buffer[0] = '\0';
+        return false;
+    }
+    // Characters beyond the buffer are read and dropped up to the line end, so the rest of an
+    // over-long line is never taken for a command of its own.
+    while (c != EOF && c != '\n') {
+        if (length < capacity - 1) buffer[length++] = static_cast<char>(c);
+        c = std::getc(input);
+    }
+    // Windows managers end lines with CR LF.
+    if (length > 0 && buffer[length - 1] == '\r') --length;
+    buffer[length] = '\0';
+    return true;
+}
+
+int runCommandLoop(std::FILE* input) {
+    char line[LineCapacity];
+    while (readCommandLine(input, line, LineCapacity)) {
+        if (dispatch(line, input) == Flow::Stop) return 0;
+    }
+    // The input ended without END: the manager is gone, so end as END would.
+    finishSession();
+    return 0;
+}
+
+}  // namespace velka::protocol
