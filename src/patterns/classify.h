@@ -4,8 +4,9 @@
 
 namespace velka::patterns {
 
-// Expects a zeroed PatternTable. lineDoubleFourForbidden: two fours in one line that are not one
-// unbroken four count as ShapeForbidden in exactShape (freestyle and Renju tables).
+// Writes every entry with a stone at the centre whole (other entries are left alone).
+// lineDoubleFourForbidden: two fours in one line that are not one unbroken four count as
+// ShapeForbidden in exactShape (freestyle and Renju tables).
 void classifyShapes(bool lineDoubleFourForbidden);
 
 }  // namespace velka::patterns

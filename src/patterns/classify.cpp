@@ -1,0 +1,169 @@
+#include "patterns/classify.h"
+
+#include <array>
+#include <cstdint>
+
+#include "patterns/pattern_table.h"
+
+namespace velka::patterns {
+
+namespace {
+
+// The classes of a stone depend only on whether each of the ten other window cells is own, empty
+// or blocked (the other colour and the board's edge stop a line alike). So the classification runs
+// once over the 3^10 reduced windows, each cell a base-3 digit, and the 4^11 table is expanded
+// from them afterwards.
+//
+//   digit value: 0 empty, 1 own, 2 blocked
+//   digit of window cell k: k for cells 0..4, k-1 for cells 6..10 (the centre is always own)
+//
+// Filling an empty cell turns digit 0 into 1, which only raises the index; walking the reduced
+// windows from the highest index down therefore meets every fill before the window that needs it,
+// and each window can run all passes at once on the final classes of its fills. Each pass only
+// tests for classes that the pass before it assigns, so this gives the same fields as six
+// separate sweeps.
+constexpr int32_t WindowCells = 11;
+constexpr int32_t Centre = 5;
+constexpr int32_t HalfCells = 5;
+constexpr int32_t HalfCodes = 1 << (2 * HalfCells);  // 4^5 codes of cells 0..4 or 6..10
+constexpr int32_t HalfReduced = 243;                 // 3^5
+constexpr int32_t ReducedCount = HalfReduced * HalfReduced;
+
+constexpr std::array<uint32_t, WindowCells> FillStep = {1,   3,   9,    27,   81,   0,
+                                                        243, 729, 2187, 6561, 19683};
+
+// Classes of the reduced windows, laid out as table entries so that the expansion copies them.
+std::array<PatternEntry, ReducedCount> ReducedEntries;
+
+// Reduced index of five window cells (one half of a window) for a stone of colour c.
+std::array<std::array<uint16_t, HalfCodes>, 2> HalfToReduced;
+
+constexpr uint32_t runMask(int32_t first, int32_t length) {
+    return ((1u << length) - 1) << first;
+}
+
+// A run of `length` own cells that contains the centre.
+bool hasRun(uint32_t own, int32_t length) {
+    const int32_t low = Centre - length + 1 < 0 ? 0 : Centre - length + 1;
+    const int32_t high = WindowCells - length < Centre ? WindowCells - length : Centre;
+    for (int32_t first = low; first <= high; ++first) {
+        const uint32_t mask = runMask(first, length);
+        if ((own & mask) == mask) return true;
+    }
+    return false;
+}
+
+using ClassCounts = std::array<uint8_t, ShapeClassCount>;
+
+// Passes 2 to 5 for one field, from the number of fills that reach each class. Two fives in one
+// line count as an open four unless doubleFourForbidden says they are a forbidden double four.
+ShapeClass classFromFills(const ClassCounts& n, bool doubleFourForbidden) {
+    if (n[ShapeFive] >= 2) return doubleFourForbidden ? ShapeForbidden : ShapeOpenFour;
+    if (n[ShapeFive] == 1) return ShapeFour;
+
+    if (n[ShapeOpenFour] >= 2) return ShapeThreeA;
+    if (n[ShapeOpenFour] == 1) return ShapeThreeB;
+    if (n[ShapeFour] == 2) return ShapeThreeD;
+    if (n[ShapeFour] >= 1) return ShapeThreeC;
+
+    if (n[ShapeThreeA] >= 2) return ShapeTwoA;
+    if (n[ShapeThreeA] == 1) return ShapeTwoB;
+    if (n[ShapeThreeB] == 2) return ShapeTwoD;
+    if (n[ShapeThreeB] >= 1) return ShapeTwoC;
+    if (n[ShapeThreeC] >= 1) return ShapeTwoE;
+    if (n[ShapeThreeD] == 3) return ShapeTwoH;
+    if (n[ShapeThreeD] == 4) return ShapeTwoG;
+    if (n[ShapeThreeD] >= 1) return ShapeTwoF;
+
+    // TwoC, TwoE, TwoF and TwoG lead nowhere: such windows stay without a class.
+    if (n[ShapeTwoA] >= 2) return ShapeOneA;
+    if (n[ShapeTwoA] == 1) return ShapeOneB;
+    if (n[ShapeTwoB] >= 1) return ShapeOneC;
+    if (n[ShapeTwoD] >= 1) return ShapeOneD;
+    if (n[ShapeTwoH] >= 1) return ShapeOneE;
+    return ShapeNone;
+}
+
+void classifyReduced(bool lineDoubleFourForbidden) {
+    for (int32_t index = ReducedCount - 1; index >= 0; --index) {
+        uint32_t own = 1u << Centre;
+        uint32_t empty = 0;
+        int32_t rest = index;
+        for (int32_t cell = 0; cell < WindowCells; ++cell) {
+            if (cell == Centre) continue;
+            const int32_t digit = rest % 3;
+            rest /= 3;
+            if (digit == 0) empty |= 1u << cell;
+            if (digit == 1) own |= 1u << cell;
+        }
+
+        PatternEntry entry{};
+        if (hasRun(own, 5)) {
+            setFreeShape(entry, ShapeFive);
+            setExactShape(entry, hasRun(own, 6) ? ShapeForbidden : ShapeFive);
+            ReducedEntries[index] = entry;
+            continue;
+        }
+
+        ClassCounts freeCounts{};
+        ClassCounts exactCounts{};
+        std::array<uint8_t, 2> keyCells = {NoKeyCell, NoKeyCell};
+        int32_t keyCount = 0;
+        for (int32_t cell = 0; cell < WindowCells; ++cell) {
+            if ((empty & (1u << cell)) == 0) continue;
+            const PatternEntry& fill = ReducedEntries[index + FillStep[cell]];
+            ++freeCounts[freeShape(fill)];
+            const ShapeClass exact = exactShape(fill);
+            ++exactCounts[exact];
+            if (exact == ShapeOpenFour && keyCount < 2) {
+                keyCells[keyCount++] = static_cast<uint8_t>(cell);
+            }
+        }
+
+        setFreeShape(entry, classFromFills(freeCounts, false));
+        const ShapeClass exact =
+            classFromFills(exactCounts, lineDoubleFourForbidden && !hasRun(own, 4));
+        setExactShape(entry, exact);
+        if (exact == ShapeThreeA || exact == ShapeThreeB) {
+            entry.threeKeyCells = static_cast<uint8_t>(keyCells[0] | (keyCells[1] << 4));
+        }
+        ReducedEntries[index] = entry;
+    }
+}
+
+void buildHalfToReduced() {
+    for (int32_t colour = 1; colour <= 2; ++colour) {
+        for (int32_t code = 0; code < HalfCodes; ++code) {
+            int32_t reduced = 0;
+            int32_t weight = 1;
+            for (int32_t cell = 0; cell < HalfCells; ++cell) {
+                const int32_t value = (code >> (2 * cell)) & 3;
+                const int32_t digit = value == 0 ? 0 : value == colour ? 1 : 2;
+                reduced += digit * weight;
+                weight *= 3;
+            }
+            HalfToReduced[colour - 1][code] = static_cast<uint16_t>(reduced);
+        }
+    }
+}
+
+}  // namespace
+
+void classifyShapes(bool lineDoubleFourForbidden) {
+    classifyReduced(lineDoubleFourForbidden);
+    buildHalfToReduced();
+
+    // WindowCode = low | centre << 10 | high << 12, with low the cells 0..4 and high the cells
+    // 6..10; each (high, colour) pair is one run of 1024 consecutive entries.
+    for (int32_t colour = 1; colour <= 2; ++colour) {
+        const std::array<uint16_t, HalfCodes>& toReduced = HalfToReduced[colour - 1];
+        for (uint32_t high = 0; high < HalfCodes; ++high) {
+            const PatternEntry* source = &ReducedEntries[HalfReduced * toReduced[high]];
+            PatternEntry* target =
+                &PatternTable[(high << 12) | (static_cast<uint32_t>(colour) << CentreShift)];
+            for (int32_t low = 0; low < HalfCodes; ++low) target[low] = source[toReduced[low]];
+        }
+    }
+}
+
+}  // namespace velka::patterns
