@@ -1,6 +1,7 @@
 #include "patterns/classify.h"
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 #include "patterns/pattern_table.h"
@@ -35,8 +36,25 @@ constexpr std::array<uint32_t, WindowCells> FillStep = {1,   3,   9,    27,   81
 // Classes of the reduced windows, laid out as table entries so that the expansion copies them.
 std::array<PatternEntry, ReducedCount> ReducedEntries;
 
-// Reduced index of five window cells (one half of a window) for a stone of colour c.
-std::array<std::array<uint16_t, HalfCodes>, 2> HalfToReduced;
+// Reduced index of five window cells (one half of a window) for a stone of colour 1 or 2.
+constexpr std::array<std::array<uint16_t, HalfCodes>, 2> makeHalfToReduced() {
+    std::array<std::array<uint16_t, HalfCodes>, 2> table{};
+    for (int32_t colour = 1; colour <= 2; ++colour) {
+        for (int32_t code = 0; code < HalfCodes; ++code) {
+            int32_t reduced = 0;
+            int32_t weight = 1;
+            for (int32_t cell = 0; cell < HalfCells; ++cell) {
+                const int32_t value = (code >> (2 * cell)) & 3;
+                const int32_t digit = value == 0 ? 0 : value == colour ? 1 : 2;
+                reduced += digit * weight;
+                weight *= 3;
+            }
+            table[colour - 1][code] = static_cast<uint16_t>(reduced);
+        }
+    }
+    return table;
+}
+constexpr std::array<std::array<uint16_t, HalfCodes>, 2> HalfToReduced = makeHalfToReduced();
 
 constexpr uint32_t runMask(int32_t first, int32_t length) {
     return ((1u << length) - 1) << first;
@@ -84,18 +102,33 @@ ShapeClass classFromFills(const ClassCounts& n, bool doubleFourForbidden) {
     return ShapeNone;
 }
 
-void classifyReduced(bool lineDoubleFourForbidden) {
-    for (int32_t index = ReducedCount - 1; index >= 0; --index) {
-        uint32_t own = 1u << Centre;
-        uint32_t empty = 0;
-        int32_t rest = index;
-        for (int32_t cell = 0; cell < WindowCells; ++cell) {
-            if (cell == Centre) continue;
+// Own and empty cells of one half of a reduced window, as 5-bit masks.
+struct HalfMasks {
+    uint8_t own;
+    uint8_t empty;
+};
+
+constexpr std::array<HalfMasks, HalfReduced> makeHalfMasks() {
+    std::array<HalfMasks, HalfReduced> masks{};
+    for (int32_t half = 0; half < HalfReduced; ++half) {
+        int32_t rest = half;
+        for (int32_t cell = 0; cell < HalfCells; ++cell) {
             const int32_t digit = rest % 3;
             rest /= 3;
-            if (digit == 0) empty |= 1u << cell;
-            if (digit == 1) own |= 1u << cell;
+            if (digit == 0) masks[half].empty = static_cast<uint8_t>(masks[half].empty | 1 << cell);
+            if (digit == 1) masks[half].own = static_cast<uint8_t>(masks[half].own | 1 << cell);
         }
+    }
+    return masks;
+}
+constexpr std::array<HalfMasks, HalfReduced> HalfMasksOf = makeHalfMasks();
+
+void classifyReduced(bool lineDoubleFourForbidden) {
+    for (int32_t index = ReducedCount - 1; index >= 0; --index) {
+        const HalfMasks low = HalfMasksOf[index % HalfReduced];
+        const HalfMasks high = HalfMasksOf[index / HalfReduced];
+        const uint32_t own = low.own | 1u << Centre | static_cast<uint32_t>(high.own) << 6;
+        const uint32_t empty = low.empty | static_cast<uint32_t>(high.empty) << 6;
 
         PatternEntry entry{};
         if (hasRun(own, 5)) {
@@ -109,8 +142,8 @@ void classifyReduced(bool lineDoubleFourForbidden) {
         ClassCounts exactCounts{};
         std::array<uint8_t, 2> keyCells = {NoKeyCell, NoKeyCell};
         int32_t keyCount = 0;
-        for (int32_t cell = 0; cell < WindowCells; ++cell) {
-            if ((empty & (1u << cell)) == 0) continue;
+        for (uint32_t rest = empty; rest != 0; rest &= rest - 1) {
+            const int32_t cell = std::countr_zero(rest);
             const PatternEntry& fill = ReducedEntries[index + FillStep[cell]];
             ++freeCounts[freeShape(fill)];
             const ShapeClass exact = exactShape(fill);
@@ -131,27 +164,10 @@ void classifyReduced(bool lineDoubleFourForbidden) {
     }
 }
 
-void buildHalfToReduced() {
-    for (int32_t colour = 1; colour <= 2; ++colour) {
-        for (int32_t code = 0; code < HalfCodes; ++code) {
-            int32_t reduced = 0;
-            int32_t weight = 1;
-            for (int32_t cell = 0; cell < HalfCells; ++cell) {
-                const int32_t value = (code >> (2 * cell)) & 3;
-                const int32_t digit = value == 0 ? 0 : value == colour ? 1 : 2;
-                reduced += digit * weight;
-                weight *= 3;
-            }
-            HalfToReduced[colour - 1][code] = static_cast<uint16_t>(reduced);
-        }
-    }
-}
-
 }  // namespace
 
 void classifyShapes(bool lineDoubleFourForbidden) {
     classifyReduced(lineDoubleFourForbidden);
-    buildHalfToReduced();
 
     // WindowCode = low | centre << 10 | high << 12, with low the cells 0..4 and high the cells
     // 6..10; each (high, colour) pair is one run of 1024 consecutive entries.

@@ -1,5 +1,6 @@
 #include "patterns/pattern_table.h"
 
+#include <bit>
 #include <cstring>
 
 #include "patterns/classify.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr uint32_t HalfCodes = 1u << 10;  // codes of window cells 0..4, or of cells 6..10
 constexpr uint32_t HighShift = 12;        // cells 6..10 start at bit 12
+
+static_assert(std::endian::native == std::endian::little, "byte 0 of an entry is its low byte");
 
 bool isStone(uint32_t cellCode) {
     return cellCode == 1 || cellCode == 2;
@@ -49,9 +52,9 @@ void buildNearMask() {
     for (uint32_t high = 0; high < HalfCodes; ++high) {
         PatternEntry* run = &PatternTable[high << HighShift];
         for (uint32_t low = 0; low < HalfCodes; ++low) {
-            PatternEntry entry{};
-            entry.nearAndFree = static_cast<uint8_t>(lowBits[low] | highBits[high]);
-            run[low] = entry;
+            // Byte 0 holds the near bits; the whole entry is written as one word.
+            run[low] =
+                std::bit_cast<PatternEntry>(static_cast<uint64_t>(lowBits[low] | highBits[high]));
         }
     }
 }
