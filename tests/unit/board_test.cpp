@@ -287,18 +287,4 @@ TEST(Zobrist, SameSeedSameKeysNewBoardNewKeys) {
     EXPECT_NE(engineBoard.zobristKeys, first);
 }
 
-TEST(Random, FifteenBitValuesReproducibleFromSeed) {
-    seedRandom(42);
-    std::vector<uint32_t> first;
-    uint32_t all = 0;
-    for (int i = 0; i < 1000; ++i) {
-        first.push_back(nextRandom());
-        all |= first.back();
-        ASSERT_LE(first.back(), RandomMax);
-    }
-    EXPECT_EQ(all, RandomMax);
-    seedRandom(42);
-    for (int i = 0; i < 1000; ++i) ASSERT_EQ(nextRandom(), first[i]);
-}
-
 }  // namespace

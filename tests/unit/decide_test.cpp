@@ -159,13 +159,4 @@ TEST_F(Decide, LastEmptyCellAndFullBoard) {
     EXPECT_TRUE(board::boardIsConsistent());
 }
 
-TEST_F(Decide, FallbackSkipsOccupiedCellsInSpiralOrder) {
-    newBoard(8, 5);
-    board::currentSpiral = 0;
-    for (int32_t i = 0; i < 6; ++i) board::setCell(board::spiralCell(i), 1 + i % 2);
-    EXPECT_EQ(search::firstFreeSpiralCell(), board::spiralCell(6));
-    board::setCell(board::spiralCell(3), board::CellEmpty);
-    EXPECT_EQ(search::firstFreeSpiralCell(), board::spiralCell(3));
-}
-
 }  // namespace
