@@ -336,6 +336,11 @@ const SearchStats& lastSearchStats() {
     return stats;
 }
 
+std::span<const int32_t> lastRootMoves(RuleVariant variant) {
+    const RootMoveList& list = variantSearches[static_cast<size_t>(variant)].rootMoves;
+    return {list.cells.data(), static_cast<size_t>(list.count)};
+}
+
 uint32_t nodeCounter(RuleVariant variant) {
     return variantSearches[static_cast<size_t>(variant)].nodeCounter;
 }

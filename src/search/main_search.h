@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "patterns/pattern_table.h"
 
@@ -36,6 +37,10 @@ const SearchStats& lastSearchStats();
 // The root narrowing rule: how many of the list's cells the next iteration keeps after iteration
 // depth, for a search that started with rootCount candidates.
 int32_t narrowedRootCount(int32_t count, int32_t depth, int32_t rootCount);
+
+// The variant's root list as its last search left it: after a completed iteration the cells that
+// the next one would search, in that order (lost moves dropped, the list narrowed).
+std::span<const int32_t> lastRootMoves(patterns::RuleVariant variant);
 
 // The per-variant node counter that schedules clock checks; it carries over between searches.
 uint32_t nodeCounter(patterns::RuleVariant variant);
