@@ -213,6 +213,39 @@ TEST_F(MainSearchTest, EqualScoresKeepTheEarlierMove) {
     EXPECT_EQ(search(RuleVariant::Freestyle, fixedDepth(1)), expected);
 }
 
+TEST_F(MainSearchTest, MovesThatRaisedAlphaLeadTheNextIteration) {
+    // At depth 1 every root move's score is the evaluation after it, so the list that the next
+    // iteration gets can be worked out here: the moves that raised alpha, last one first, then the
+    // others in their old order, cut by the narrowing rule.
+    quietPosition(15, 21, 16);
+    std::vector<int32_t> roots(RootCandidateCapacity);
+    roots.resize(generateCandidates(CandidateGenerator::Freestyle, CandidateMode::Root, 1,
+                                    roots.data(), RootCandidateCapacity));
+    std::vector<int32_t> raised;
+    std::vector<int32_t> others;
+    int32_t best = LossScore;
+    for (int32_t m : roots) {
+        board::setCell(m, 1);
+        const int32_t v = -staticEvaluation(RuleVariant::Freestyle, 2);
+        board::setCell(m, 0);
+        if (v > best) {
+            best = v;
+            raised.insert(raised.begin(), m);
+        } else {
+            others.push_back(m);
+        }
+    }
+    ASSERT_GE(raised.size(), 2u);
+    std::vector<int32_t> expected = raised;
+    expected.insert(expected.end(), others.begin(), others.end());
+    const int32_t n = static_cast<int32_t>(roots.size());
+    expected.resize(narrowedRootCount(n, 1, n));
+
+    EXPECT_EQ(search(RuleVariant::Freestyle, fixedDepth(1)), raised.front());
+    const std::span<const int32_t> after = lastRootMoves(RuleVariant::Freestyle);
+    EXPECT_EQ(std::vector<int32_t>(after.begin(), after.end()), expected);
+}
+
 TEST_F(MainSearchTest, ATimeOutRestoresTheBoardAndKeepsTheLastIteration) {
     for (RuleVariant v : {RuleVariant::Freestyle, RuleVariant::ExactFive, RuleVariant::Renju}) {
         patterns::refreshPatternTables(v);
