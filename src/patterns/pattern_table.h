@@ -23,7 +23,7 @@ namespace velka::patterns {
 using WindowCode = uint32_t;
 
 inline constexpr uint32_t PatternCount = 1u << 22;  // 4^11
-inline constexpr uint32_t CentreShift = 10;         // code | (c << CentreShift) puts c in the centre
+inline constexpr uint32_t CentreShift = 10;  // code | (c << CentreShift) puts c in the centre
 inline constexpr uint32_t CentreMask = 3u << CentreShift;
 inline constexpr uint8_t NoKeyCell = 5;
 
@@ -70,16 +70,24 @@ inline constexpr uint8_t Near2Bit = 0x02;
 inline constexpr int FreeShapeShift = 3;
 inline constexpr uint8_t ExactShapeMask = 0x1F;
 
-inline bool near1(const PatternEntry& e) { return (e.nearAndFree & Near1Bit) != 0; }
-inline bool near2(const PatternEntry& e) { return (e.nearAndFree & Near2Bit) != 0; }
+inline bool near1(const PatternEntry& e) {
+    return (e.nearAndFree & Near1Bit) != 0;
+}
+inline bool near2(const PatternEntry& e) {
+    return (e.nearAndFree & Near2Bit) != 0;
+}
 inline ShapeClass freeShape(const PatternEntry& e) {
     return static_cast<ShapeClass>(e.nearAndFree >> FreeShapeShift);
 }
 inline ShapeClass exactShape(const PatternEntry& e) {
     return static_cast<ShapeClass>(e.exact & ExactShapeMask);
 }
-inline uint8_t firstKeyCell(const PatternEntry& e) { return e.threeKeyCells & 0x0F; }
-inline uint8_t secondKeyCell(const PatternEntry& e) { return e.threeKeyCells >> 4; }
+inline uint8_t firstKeyCell(const PatternEntry& e) {
+    return e.threeKeyCells & 0x0F;
+}
+inline uint8_t secondKeyCell(const PatternEntry& e) {
+    return e.threeKeyCells >> 4;
+}
 
 inline void setFreeShape(PatternEntry& e, ShapeClass k) {
     e.nearAndFree = static_cast<uint8_t>((e.nearAndFree & 0x07) | (k << FreeShapeShift));
@@ -93,7 +101,9 @@ extern std::array<PatternEntry, PatternCount> PatternTable;
 // True when the table was last built for exact five (lineDoubleFourForbidden false).
 extern bool tableBuiltExact;
 
-inline const PatternEntry& patternEntry(WindowCode code) { return PatternTable[code]; }
+inline const PatternEntry& patternEntry(WindowCode code) {
+    return PatternTable[code];
+}
 
 // Which of the two class fields a reader uses.
 enum class ShapeField { Free, Exact };
