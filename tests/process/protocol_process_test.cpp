@@ -282,5 +282,19 @@ TEST_F(ProtocolTest, EndOfInputDuringAThinkSendsTheMoveFirst) {
     EXPECT_EQ(engine.waitForExit(), 0);
 }
 
+TEST(ConsoleStart, AConsoleUserIsToldToUseAManagerAndStillServed) {
+    if (expectCrlf()) GTEST_SKIP() << "whether Wine shows a terminal as a console is Wine's affair";
+    EngineProcess engine(EngineProcess::StdinKind::Console);
+    ASSERT_TRUE(engine.running());
+    EXPECT_EQ(answer(engine),
+              "MESSAGE Gomoku AI should not be started directly. Please install gomoku manager "
+              "(https://sourceforge.net/projects/piskvork). Then enter path to this exe file in "
+              "players settings.");
+    engine.send("START 10");
+    EXPECT_EQ(answer(engine), "OK");
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
 }  // namespace
 }  // namespace velka::testing

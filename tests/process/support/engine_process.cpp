@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,6 +45,31 @@ int statusOf(int waitStatus) {
     if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
     if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
     return NoStatus;
+}
+
+// A pseudo-terminal pair: ends[0] the terminal side for the engine, ends[1] the controlling side.
+bool openTerminal(int ends[2]) {
+    const int controller = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (controller < 0) return false;
+    if (grantpt(controller) != 0 || unlockpt(controller) != 0) {
+        close(controller);
+        return false;
+    }
+    const char* name = ptsname(controller);
+    const int terminal = name != nullptr ? open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+    if (terminal < 0) {
+        close(controller);
+        return false;
+    }
+    // No echo: nobody reads the controlling side, so echoed text would only pile up there.
+    termios mode{};
+    if (tcgetattr(terminal, &mode) == 0) {
+        mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        tcsetattr(terminal, TCSANOW, &mode);
+    }
+    ends[0] = terminal;
+    ends[1] = controller;
+    return true;
 }
 
 }  // namespace
@@ -101,12 +127,18 @@ struct EngineProcess::Impl {
     }
 };
 
-EngineProcess::EngineProcess() : impl_(new Impl) {
+EngineProcess::EngineProcess() : EngineProcess(StdinKind::Pipe) {}
+
+EngineProcess::EngineProcess(StdinKind stdinKind) : impl_(new Impl) {
     // A write to an engine that has already exited must fail, not kill the test.
     signal(SIGPIPE, SIG_IGN);
-    int input[2];
+    int input[2];  // [0] the engine's end, [1] ours
     int output[2];
-    if (pipe2(input, O_CLOEXEC) != 0) return;
+    if (stdinKind == StdinKind::Console) {
+        if (!openTerminal(input)) return;
+    } else if (pipe2(input, O_CLOEXEC) != 0) {
+        return;
+    }
     if (pipe2(output, O_CLOEXEC) != 0) {
         close(input[0]);
         close(input[1]);

@@ -14,8 +14,12 @@ std::string engineCommand();
 bool expectCrlf();
 
 class EngineProcess {
-public:
+  public:
     EngineProcess();
+    // With StdinKind::Console the engine's standard input is a pseudo-terminal, as when a person
+    // starts it from a shell; its output is a pipe either way.
+    enum class StdinKind { Pipe, Console };
+    explicit EngineProcess(StdinKind stdinKind);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
@@ -36,7 +40,7 @@ public:
     // Exit status, or -1 when the engine did not exit within the time (it is then killed).
     int waitForExit(int timeoutMs = 10000);
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };
