@@ -84,7 +84,8 @@ std::vector<int32_t> parseMoves(const BenchPosition& p) {
 
 // The board as a turn finds it: fixed keys, the stones, the census, a wiped memory.
 void setUpPosition(const BenchPosition& p) {
-    patterns::refreshPatternTables(p.variant);
+    // Built afresh, so that the section does not depend on what ran before it.
+    patterns::buildPatternTables(p.variant);
     board::seedRandom(board::DefaultRandomSeed);
     board::initBoard(p.side, p.side);
     board::buildWindowOffsets(p.side);

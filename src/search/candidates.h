@@ -46,6 +46,17 @@ struct Candidate {
 inline bool candidateBefore(const Candidate& a, const Candidate& b) {
     return a.score > b.score || (a.score == b.score && a.cell < b.cell);
 }
+struct CandidateOrder {
+    bool operator()(const Candidate& a, const Candidate& b) const { return candidateBefore(a, b); }
+};
+
+// Whether a stone (code 1 or 2, not 3) lies within two cells of the centre in the window: the
+// Near2 bit of the window's PatternEntry, read from the code itself instead of the table. A cell
+// code c is a stone when its two bits differ.
+inline bool stoneWithinTwo(uint32_t code) {
+    constexpr uint32_t Cells3467 = (1u << 6) | (1u << 8) | (1u << 12) | (1u << 14);
+    return ((code ^ (code >> 1)) & Cells3467) != 0;
+}
 
 // Scratch list of one generator, sized for the largest board; each call empties it.
 struct CandidateList {
@@ -93,8 +104,8 @@ int32_t generateIn(CandidateList& list, const ScanArea& area, int32_t side, int3
             const uint32_t w3 = board::windowCode(3, s);
             if constexpr (M == CandidateMode::Inner) {
                 // A stone within two cells along one of the lines.
-                if (!near2(patternEntry(w0)) && !near2(patternEntry(w1)) &&
-                    !near2(patternEntry(w2)) && !near2(patternEntry(w3))) {
+                if (!stoneWithinTwo(w0) && !stoneWithinTwo(w1) && !stoneWithinTwo(w2) &&
+                    !stoneWithinTwo(w3)) {
                     continue;
                 }
             }
@@ -137,9 +148,9 @@ int32_t generateIn(CandidateList& list, const ScanArea& area, int32_t side, int3
     Candidate* last = first + list.count;
     const int32_t n = std::min(list.count, capacity);
     if (n < list.count) {
-        std::partial_sort(first, first + n, last, candidateBefore);
+        std::partial_sort(first, first + n, last, CandidateOrder{});
     } else {
-        std::sort(first, last, candidateBefore);
+        std::sort(first, last, CandidateOrder{});
     }
     for (int32_t i = 0; i < n; ++i) out[i] = first[i].cell;
     return n;

@@ -20,8 +20,10 @@ using patterns::ShapeField;
 namespace {
 
 constexpr int32_t VariantCount = 3;
-// How far from the stones a candidate can lie: the root filter reaches three cells out.
-constexpr int32_t CandidateReach = 3;
+// How far from the stones a candidate can lie: the root filter reaches three cells out, the inner
+// one two cells along a line.
+constexpr int32_t RootReach = 3;
+constexpr int32_t InnerReach = 2;
 
 struct RootMoveList {
     int32_t count = 0;
@@ -106,19 +108,18 @@ VariantSearch& searchState() {
 }
 
 // The scan area after a stone on cell: the old one widened to reach the cells near the stone.
-ScanArea widenedArea(const ScanArea& area, int32_t cell) {
+ScanArea widenedArea(const ScanArea& area, int32_t cell, int32_t reach) {
     const int32_t x = cell % engineBoard.width;
     const int32_t y = cell / engineBoard.width;
-    return {std::min(area.x0, std::max(x - CandidateReach, 0)),
-            std::min(area.y0, std::max(y - CandidateReach, 0)),
-            std::max(area.x1, std::min(x + CandidateReach, engineBoard.width - 1)),
-            std::max(area.y1, std::min(y + CandidateReach, engineBoard.height - 1))};
+    return {std::min(area.x0, std::max(x - reach, 0)), std::min(area.y0, std::max(y - reach, 0)),
+            std::max(area.x1, std::min(x + reach, engineBoard.width - 1)),
+            std::max(area.y1, std::min(y + reach, engineBoard.height - 1))};
 }
 
-// The stones' bounding box widened by the candidate reach, or an empty area for no stones.
-ScanArea stoneArea(const VariantSearch& s) {
+// The stones' bounding box widened by reach, or an empty area for no stones.
+ScanArea stoneArea(const VariantSearch& s, int32_t reach) {
     ScanArea area{engineBoard.width, engineBoard.height, -1, -1};
-    for (int32_t i = 0; i < s.stoneCount; ++i) area = widenedArea(area, s.stones[i]);
+    for (int32_t i = 0; i < s.stoneCount; ++i) area = widenedArea(area, s.stones[i], reach);
     return area;
 }
 
@@ -130,6 +131,13 @@ void placeStone(VariantSearch& s, int32_t cell, int32_t side) {
 void removeStone(VariantSearch& s, int32_t cell) {
     board::setCell(cell, board::CellEmpty);
     --s.stoneCount;
+}
+
+// Starts loading the memory slot of the position after a stone of side on cell, so that the
+// child's probe, a likely cache miss in a large table, overlaps with the work before it.
+void prefetchChildSlot(int32_t cell, int32_t side) {
+    const uint64_t hash = engineBoard.hash ^ engineBoard.zobristKeys[side * board::MaxCells + cell];
+    __builtin_prefetch(&searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask]);
 }
 
 // True when the search must stop: the turn's time is up, or the node limit is passed.
@@ -165,11 +173,12 @@ int32_t searchNode(int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove,
     }
 
     // Step 5. The moves worth trying.
-    const ScanArea area = widenedArea(parentArea, lastMove);
+    const ScanArea area = widenedArea(parentArea, lastMove, InnerReach);
     std::array<int32_t, InnerCandidateCapacity> moves;
     const int32_t count = P::template candidates<CandidateMode::Inner>(area, side, moves.data(),
                                                                        InnerCandidateCapacity);
     if (count == 0) return LossScore;
+    for (int32_t i = 0; i < count; ++i) prefetchChildSlot(moves[i], side);
 
     // Step 6. Principal variation: full window until a move raises alpha, null windows after.
     uint8_t bound = BoundUpper;
@@ -242,11 +251,11 @@ int32_t searchRoot(const SearchLimits& limits) {
     for (int32_t cell = 0; cell < engineBoard.cellCount; ++cell) {
         if (engineBoard.cells[cell] != board::CellEmpty) s.stones[s.stoneCount++] = cell;
     }
-    const ScanArea area = stoneArea(s);
+    const ScanArea area = stoneArea(s, InnerReach);
 
     // Root candidates for the engine's stone.
     s.rootMoves.count = P::template candidates<CandidateMode::Root>(
-        area, board::CellOwn, s.rootMoves.cells.data(), RootCandidateCapacity);
+        stoneArea(s, RootReach), board::CellOwn, s.rootMoves.cells.data(), RootCandidateCapacity);
     const int32_t rootCount = s.rootMoves.count;
     const int32_t maxDepth = std::min(limits.maxDepth, MaxSearchDepth);
 
