@@ -1,0 +1,229 @@
+#include "search/threat.h"
+
+#include "patterns/pattern_table.h"
+#include "patterns/shape_quad.h"
+#include "search/forbidden.h"
+#include "search/memory.h"
+
+namespace velka::search {
+
+namespace {
+
+using board::CellEmpty;
+using board::CellOpponent;
+using board::CellOwn;
+using board::NoCell;
+using patterns::ShapeClass;
+using patterns::ShapeField;
+
+// Where the Renju forbidden-point test comes in: on black's attacking stone (the engine is black
+// and may not attack with a forbidden move) or on black's forced block (the engine is white and
+// wins when black has to block on a forbidden point).
+enum class ForbiddenTest { None, AttackerStone, ForcedBlock };
+
+// What makes one search differ from another: the class field each side's stones are judged by,
+// and the forbidden-point test. The engine (code 1) always attacks, the opponent (code 2) defends.
+struct ThreatRules {
+    ThreatSearchKind kind;
+    ShapeField attacker;
+    ShapeField defender;
+    ForbiddenTest forbidden;
+};
+
+constexpr ThreatRules ExactFiveRules{ThreatSearchKind::ExactFive, ShapeField::Exact,
+                                     ShapeField::Exact, ForbiddenTest::None};
+constexpr ThreatRules FreestyleRules{ThreatSearchKind::Freestyle, ShapeField::Free,
+                                     ShapeField::Free, ForbiddenTest::None};
+constexpr ThreatRules RenjuBlackRules{ThreatSearchKind::RenjuBlack, ShapeField::Exact,
+                                      ShapeField::Free, ForbiddenTest::AttackerStone};
+constexpr ThreatRules RenjuWhiteRules{ThreatSearchKind::RenjuWhite, ShapeField::Free,
+                                      ShapeField::Exact, ForbiddenTest::ForcedBlock};
+
+constexpr int32_t SearchKindCount = 4;
+std::array<WinStack, SearchKindCount> winStacks;
+
+WinStack& stackOf(ThreatSearchKind kind) {
+    return winStacks[static_cast<int32_t>(kind)];
+}
+
+// Room per level for this many cells of each threat level. The recursion can run about 3200
+// levels deep on an 80 x 80 board, so the lists stay small; when a list fills up, the cells that
+// did not fit are found again by scanning on from the first of them when their turn comes. The
+// board is the same at that point (every tried candidate has been taken back), so the order and
+// the set of candidates are exactly those of an unbounded list.
+constexpr int32_t CandidateCapacity = 96;
+
+struct CandidateList {
+    std::array<int16_t, CandidateCapacity> cells;
+    int32_t size = 0;
+    int32_t overflowFrom = NoCell;  // the first cell that did not fit, NoCell when all did
+
+    void add(int32_t cell) {
+        if (size < CandidateCapacity) {
+            cells[size++] = static_cast<int16_t>(cell);
+        } else if (overflowFrom == NoCell) {
+            overflowFrom = cell;
+        }
+    }
+};
+static_assert(board::MaxCells <= 32767, "cell indices are kept in 16 bits");
+
+// The class that a stone of colour `code` on the empty cell would make in direction d.
+template <ShapeField F>
+ShapeClass shapeIfPlayed(int32_t direction, int32_t cell, int32_t code) {
+    const uint32_t window =
+        board::windowCode(direction, cell) | (static_cast<uint32_t>(code) << patterns::CentreShift);
+    return patterns::shapeOf<F>(patterns::patternEntry(window));
+}
+
+template <ShapeField F>
+uint8_t ownThreatLevel(int32_t cell) {
+    return patterns::ThreatLevelTable[patterns::shapeQuadIndex(
+        shapeIfPlayed<F>(0, cell, CellOwn), shapeIfPlayed<F>(1, cell, CellOwn),
+        shapeIfPlayed<F>(2, cell, CellOwn), shapeIfPlayed<F>(3, cell, CellOwn))];
+}
+
+template <ShapeField F>
+bool makesFive(int32_t cell, int32_t code) {
+    for (int32_t d = 0; d < board::DirectionCount; ++d) {
+        if (shapeIfPlayed<F>(d, cell, code) == patterns::ShapeFive) return true;
+    }
+    return false;
+}
+
+// The lowest empty cell on which `code` makes five, or NoCell.
+template <ShapeField F>
+int32_t firstFiveCell(int32_t code) {
+    const board::EngineBoard& b = board::engineBoard;
+    for (int32_t cell = 0; cell < b.cellCount; ++cell) {
+        if (b.cells[cell] == CellEmpty && makesFive<F>(cell, code)) return cell;
+    }
+    return NoCell;
+}
+
+// Whether the stone already standing on the cell makes a four in some direction.
+template <ShapeField F>
+bool stoneMakesFour(int32_t cell) {
+    for (int32_t d = 0; d < board::DirectionCount; ++d) {
+        const ShapeClass k =
+            patterns::shapeOf<F>(patterns::patternEntry(board::windowCode(d, cell)));
+        if (k == patterns::ShapeOpenFour || k == patterns::ShapeFour) return true;
+    }
+    return false;
+}
+
+template <ThreatRules R>
+bool searchFours(bool checkDefenderFive);
+
+enum class Outcome { Failed, Won, WonByForbiddenBlock };
+
+// Plays the four on c, lets the defender block its five cell and searches on. The board is back
+// as it was on return.
+template <ThreatRules R>
+Outcome playFour(int32_t c, bool checkDefenderFive) {
+    Outcome outcome = Outcome::Failed;
+    board::setCell(c, CellOwn);
+    const bool allowed = R.forbidden != ForbiddenTest::AttackerStone || !isForbiddenPoint(c);
+    // With a defender four on the board, a move that leaves its five cell open loses at once.
+    if (allowed && (!checkDefenderFive || firstFiveCell<R.defender>(CellOpponent) == NoCell)) {
+        // Facing two five cells the defender blocks the lower one; the next level then finds the
+        // five on the other.
+        const int32_t block = firstFiveCell<R.attacker>(CellOwn);
+        if (block != NoCell) {
+            board::setCell(block, CellOpponent);
+            if (R.forbidden == ForbiddenTest::ForcedBlock && isForbiddenPoint(block)) {
+                outcome = Outcome::WonByForbiddenBlock;
+            } else if (searchFours<R>(stoneMakesFour<R.defender>(block))) {
+                outcome = Outcome::Won;
+            } else {
+                markNoWin();  // this position, with c and its block on the board, has no win
+            }
+            board::setCell(block, CellEmpty);
+        }
+    }
+    board::setCell(c, CellEmpty);
+    return outcome;
+}
+
+// Tries one candidate; on a win pushes it on the WinStack above the rest of the line.
+template <ThreatRules R>
+bool tryCandidate(int32_t c, bool checkDefenderFive) {
+    const Outcome outcome = playFour<R>(c, checkDefenderFive);
+    if (outcome == Outcome::Failed) return false;
+    WinStack& stack = stackOf(R.kind);
+    if (outcome == Outcome::WonByForbiddenBlock) stack.count = 0;  // the line ends in this four
+    stack.cells[++stack.count] = c;
+    return true;
+}
+
+template <ThreatRules R>
+bool tryCandidates(const CandidateList& list, uint8_t level, bool checkDefenderFive) {
+    for (int32_t i = 0; i < list.size; ++i) {
+        if (tryCandidate<R>(list.cells[i], checkDefenderFive)) return true;
+    }
+    if (list.overflowFrom == NoCell) return false;
+    const board::EngineBoard& b = board::engineBoard;
+    for (int32_t cell = list.overflowFrom; cell < b.cellCount; ++cell) {
+        if (b.cells[cell] == CellEmpty && ownThreatLevel<R.attacker>(cell) == level &&
+            tryCandidate<R>(cell, checkDefenderFive)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+template <ThreatRules R>
+bool searchFours(bool checkDefenderFive) {
+    const board::EngineBoard& b = board::engineBoard;
+    if (b.cellCount < 1 || isMarkedNoWin()) return false;
+
+    CandidateList fourThrees;
+    CandidateList fours;
+    for (int32_t cell = 0; cell < b.cellCount; ++cell) {
+        if (b.cells[cell] != CellEmpty) continue;
+        const uint8_t level = ownThreatLevel<R.attacker>(cell);
+        if (level == patterns::ThreatFive) {
+            WinStack& stack = stackOf(R.kind);
+            stack.count = 1;
+            stack.cells[1] = cell;
+            return true;
+        }
+        if (level == patterns::ThreatFourThree) {
+            fourThrees.add(cell);
+        } else if (level == patterns::ThreatFour) {
+            fours.add(cell);
+        }
+    }
+    return tryCandidates<R>(fourThrees, patterns::ThreatFourThree, checkDefenderFive) ||
+           tryCandidates<R>(fours, patterns::ThreatFour, checkDefenderFive);
+}
+
+}  // namespace
+
+bool threatSearch(ThreatSearchKind kind, bool checkDefenderFive) {
+    switch (kind) {
+        case ThreatSearchKind::ExactFive:
+            return searchFours<ExactFiveRules>(checkDefenderFive);
+        case ThreatSearchKind::Freestyle:
+            return searchFours<FreestyleRules>(checkDefenderFive);
+        case ThreatSearchKind::RenjuBlack:
+            return searchFours<RenjuBlackRules>(checkDefenderFive);
+        case ThreatSearchKind::RenjuWhite:
+            return searchFours<RenjuWhiteRules>(checkDefenderFive);
+    }
+    return false;
+}
+
+int32_t threatMove(ThreatSearchKind kind) {
+    // The root passes true: if the opponent already holds a four, only fours that take its five
+    // cell are worth trying.
+    if (!threatSearch(kind, true)) return NoCell;
+    const WinStack& stack = stackOf(kind);
+    return stack.cells[stack.count];
+}
+
+const WinStack& winStack(ThreatSearchKind kind) {
+    return stackOf(kind);
+}
+
+}  // namespace velka::search
