@@ -276,8 +276,8 @@ TEST(Tactics, WinsAWonPosition) {
         EngineProcess engine;
         ASSERT_TRUE(engine.running());
         startEngine(engine, 15, rule, 1000);
-        Referee referee(15, Rule::Freestyle);
-        // White's view in Renju: the engine moves second, so it is white and free of restrictions.
+        // Five stones each: in Renju the engine is black, and a four-three is allowed to black.
+        Referee referee(15, rule);
         const std::vector<std::pair<Move, int>> stones = {
             {{3, 7}, 2}, {{4, 7}, 1},  {{5, 7}, 1},  {{6, 7}, 1},   {{7, 5}, 1},
             {{7, 6}, 1}, {{11, 3}, 2}, {{2, 11}, 2}, {{12, 12}, 2}, {{1, 1}, 2}};
@@ -293,6 +293,7 @@ TEST(Tactics, WinsAWonPosition) {
             const std::optional<Move> m = timedMove(engine, sentAt, 1000, turn);
             ASSERT_TRUE(m);
             ASSERT_TRUE(referee.legal(*m));
+            EXPECT_FALSE(referee.forbiddenForBlack(*m));
             referee.play(*m, 1);
             won = referee.wins(*m);
             if (won) break;
