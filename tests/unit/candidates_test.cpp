@@ -79,6 +79,53 @@ std::vector<int32_t> referenceCandidates(CandidateGenerator g, CandidateMode mod
     return cells;
 }
 
+// The generator over a part of the board only, as the search calls it.
+std::vector<int32_t> generateInArea(CandidateGenerator g, CandidateMode mode, int32_t side,
+                                    int32_t capacity, const ScanArea& area) {
+    using patterns::ShapeField;
+    std::vector<int32_t> out(board::MaxCells);
+    CandidateList& list = candidateList(g);
+    const bool root = mode == CandidateMode::Root;
+    int32_t n = 0;
+    switch (g) {
+        case CandidateGenerator::ExactFive:
+            n = root ? generateIn<ShapeField::Exact, false, CandidateMode::Root>(
+                           list, area, side, out.data(), capacity)
+                     : generateIn<ShapeField::Exact, false, CandidateMode::Inner>(
+                           list, area, side, out.data(), capacity);
+            break;
+        case CandidateGenerator::Freestyle:
+            n = root ? generateIn<ShapeField::Free, false, CandidateMode::Root>(
+                           list, area, side, out.data(), capacity)
+                     : generateIn<ShapeField::Free, false, CandidateMode::Inner>(
+                           list, area, side, out.data(), capacity);
+            break;
+        case CandidateGenerator::RenjuBlack:
+            n = root ? generateIn<ShapeField::Exact, true, CandidateMode::Root>(
+                           list, area, side, out.data(), capacity)
+                     : generateIn<ShapeField::Exact, true, CandidateMode::Inner>(
+                           list, area, side, out.data(), capacity);
+            break;
+    }
+    out.resize(n);
+    return out;
+}
+
+// The stones' bounding box widened by reach and clipped to the board.
+ScanArea stonesWidenedBy(int32_t reach) {
+    const board::EngineBoard& b = board::engineBoard;
+    ScanArea a{b.width, b.height, -1, -1};
+    for (int32_t c = 0; c < b.cellCount; ++c) {
+        if (b.cells[c] == 0) continue;
+        const int32_t x = c % b.width;
+        const int32_t y = c / b.width;
+        a = {std::min(a.x0, std::max(0, x - reach)), std::min(a.y0, std::max(0, y - reach)),
+             std::max(a.x1, std::min(b.width - 1, x + reach)),
+             std::max(a.y1, std::min(b.height - 1, y + reach))};
+    }
+    return a;
+}
+
 class CandidatesTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { patterns::buildPatternTables(RuleVariant::Freestyle); }
@@ -218,18 +265,26 @@ TEST_F(CandidatesTest, MatchesThePlainGeneratorOnRandomPositions) {
         testing::freshBoard(w, w);
         board::engineBoard.firstPlayer = 1 + trial % 2;
         const int32_t stones = 2 + static_cast<int32_t>(rng() % (w == 7 ? 30 : 50));
-        const int32_t lo = w / 4;
-        const int32_t span = w - 2 * lo;
+        // A cluster somewhere on the board, at times against an edge or in a corner.
+        const int32_t span = w / 2 + 1;
+        const int32_t x0 = rng() % (w - span + 1);
+        const int32_t y0 = rng() % (w - span + 1);
         for (int32_t i = 0; i < stones; ++i) {
-            const int32_t cell = at(lo + rng() % span, lo + rng() % span);
+            const int32_t cell = at(x0 + rng() % span, y0 + rng() % span);
             if (board::engineBoard.cells[cell] == 0) board::setCell(cell, 1 + i % 2);
         }
         for (CandidateGenerator g : AllGenerators) {
             for (int32_t side : {1, 2}) {
                 for (CandidateMode mode : {CandidateMode::Root, CandidateMode::Inner}) {
                     for (int32_t capacity : {10, 200}) {
-                        EXPECT_EQ(generate(g, mode, side, capacity),
-                                  referenceCandidates(g, mode, side, capacity))
+                        const std::vector<int32_t> expected =
+                            referenceCandidates(g, mode, side, capacity);
+                        EXPECT_EQ(generate(g, mode, side, capacity), expected)
+                            << "trial " << trial << " side " << side;
+                        // The search scans only near the stones: three cells out at the root,
+                        // two inside.
+                        const ScanArea area = stonesWidenedBy(mode == CandidateMode::Root ? 3 : 2);
+                        EXPECT_EQ(generateInArea(g, mode, side, capacity, area), expected)
                             << "trial " << trial << " side " << side;
                     }
                 }
