@@ -246,6 +246,34 @@ TEST_F(MainSearchTest, MovesThatRaisedAlphaLeadTheNextIteration) {
     EXPECT_EQ(std::vector<int32_t>(after.begin(), after.end()), expected);
 }
 
+TEST_F(MainSearchTest, ASideWithNoMoveLeftHasLost) {
+    // 5 x 5, filled in pairs so that no line holds anything; two cells stay empty. After the
+    // engine takes one, the opponent has no candidate: that counts as its loss, so the first
+    // root move wins as soon as a reply is searched. A drawn end is not scored apart.
+    testing::freshBoard(5, 5);
+    for (int32_t y = 0; y < 5; ++y) {
+        for (int32_t x = 0; x < 5; ++x) {
+            if (y == 1 && (x == 2 || x == 3)) continue;
+            board::setCell(at(x, y), 1 + (x / 2 + y) % 2);
+        }
+    }
+    std::vector<int32_t> roots(RootCandidateCapacity);
+    roots.resize(generateCandidates(CandidateGenerator::Freestyle, CandidateMode::Root, 1,
+                                    roots.data(), RootCandidateCapacity));
+    ASSERT_EQ(roots.size(), 2u);
+    board::setCell(roots[0], 1);
+    std::array<int32_t, InnerCandidateCapacity> replies;
+    ASSERT_EQ(generateCandidates(CandidateGenerator::Freestyle, CandidateMode::Inner, 2,
+                                 replies.data(), InnerCandidateCapacity),
+              0);
+    board::setCell(roots[0], 0);
+
+    EXPECT_EQ(search(RuleVariant::Freestyle, fixedDepth(10)), roots[0]);
+    // Iteration 1 only evaluates (two leaves); iteration 2 finds the reply missing at once.
+    EXPECT_EQ(lastSearchStats().completedDepth, 1);
+    EXPECT_EQ(lastSearchStats().nodes, 3u);
+}
+
 TEST_F(MainSearchTest, ATimeOutRestoresTheBoardAndKeepsTheLastIteration) {
     for (RuleVariant v : {RuleVariant::Freestyle, RuleVariant::ExactFive, RuleVariant::Renju}) {
         patterns::refreshPatternTables(v);
