@@ -68,35 +68,67 @@ struct CandidateList {
 };
 static_assert(board::MaxCells <= 32767, "cell indices are kept in 16 bits");
 
-// The class that a stone of colour `code` on the empty cell would make in direction d.
-template <ShapeField F>
-ShapeClass shapeIfPlayed(int32_t direction, int32_t cell, int32_t code) {
-    const uint32_t window =
-        board::windowCode(direction, cell) | (static_cast<uint32_t>(code) << patterns::CentreShift);
-    return patterns::shapeOf<F>(patterns::patternEntry(window));
+// Most empty cells are far from any four, so each scan first counts stones before it looks in the
+// tables. A stone on the centre can make five only with four more of its colour, and a four
+// only with three more, all among window cells 1 to 9 (the five-cell runs through the centre).
+constexpr uint32_t RunCellsLowBits = 0x55554u;  // bit 2j for window cells j = 1..9
+constexpr int32_t StonesForFive = 4;
+constexpr int32_t StonesForFour = 3;
+
+// Nonzero when at least `Count` of window cells 1..9 hold `Code` (1 or 2). Clearing the lowest
+// set bit Count - 1 times keeps the test free of branches and of a popcount, which the baseline
+// x86-64 lacks.
+template <int32_t Code, int32_t Count>
+uint32_t stonesNearCentre(uint32_t window) {
+    const uint32_t low = window & RunCellsLowBits;
+    const uint32_t high = (window >> 1) & RunCellsLowBits;
+    uint32_t stones = Code == CellOwn ? low & ~high : high & ~low;
+    for (int32_t i = 1; i < Count; ++i) stones &= stones - 1;
+    return stones;
 }
 
+template <ShapeField F, int32_t Code>
+ShapeClass shapeIfPlayed(uint32_t window) {
+    return patterns::shapeOf<F>(
+        patterns::patternEntry(window | (static_cast<uint32_t>(Code) << patterns::CentreShift)));
+}
+
+// The ThreatLevel of an engine stone on the empty cell.
 template <ShapeField F>
 uint8_t ownThreatLevel(int32_t cell) {
+    std::array<uint32_t, board::DirectionCount> window;
+    uint32_t near = 0;
+    for (int32_t d = 0; d < board::DirectionCount; ++d) {
+        window[d] = board::windowCode(d, cell);
+        near |= stonesNearCentre<CellOwn, StonesForFour>(window[d]);
+    }
+    if (near == 0) return patterns::ThreatNone;
     return patterns::ThreatLevelTable[patterns::shapeQuadIndex(
-        shapeIfPlayed<F>(0, cell, CellOwn), shapeIfPlayed<F>(1, cell, CellOwn),
-        shapeIfPlayed<F>(2, cell, CellOwn), shapeIfPlayed<F>(3, cell, CellOwn))];
+        shapeIfPlayed<F, CellOwn>(window[0]), shapeIfPlayed<F, CellOwn>(window[1]),
+        shapeIfPlayed<F, CellOwn>(window[2]), shapeIfPlayed<F, CellOwn>(window[3]))];
 }
 
-template <ShapeField F>
-bool makesFive(int32_t cell, int32_t code) {
+template <ShapeField F, int32_t Code>
+bool makesFive(int32_t cell) {
+    std::array<uint32_t, board::DirectionCount> window;
+    uint32_t near = 0;
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
-        if (shapeIfPlayed<F>(d, cell, code) == patterns::ShapeFive) return true;
+        window[d] = board::windowCode(d, cell);
+        near |= stonesNearCentre<Code, StonesForFive>(window[d]);
+    }
+    if (near == 0) return false;
+    for (int32_t d = 0; d < board::DirectionCount; ++d) {
+        if (shapeIfPlayed<F, Code>(window[d]) == patterns::ShapeFive) return true;
     }
     return false;
 }
 
 // The lowest empty cell on which `code` makes five, or NoCell.
-template <ShapeField F>
-int32_t firstFiveCell(int32_t code) {
+template <ShapeField F, int32_t Code>
+int32_t firstFiveCell() {
     const board::EngineBoard& b = board::engineBoard;
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
-        if (b.cells[cell] == CellEmpty && makesFive<F>(cell, code)) return cell;
+        if (b.cells[cell] == CellEmpty && makesFive<F, Code>(cell)) return cell;
     }
     return NoCell;
 }
@@ -125,10 +157,10 @@ Outcome playFour(int32_t c, bool checkDefenderFive) {
     board::setCell(c, CellOwn);
     const bool allowed = R.forbidden != ForbiddenTest::AttackerStone || !isForbiddenPoint(c);
     // With a defender four on the board, a move that leaves its five cell open loses at once.
-    if (allowed && (!checkDefenderFive || firstFiveCell<R.defender>(CellOpponent) == NoCell)) {
+    if (allowed && (!checkDefenderFive || firstFiveCell<R.defender, CellOpponent>() == NoCell)) {
         // Facing two five cells the defender blocks the lower one; the next level then finds the
         // five on the other.
-        const int32_t block = firstFiveCell<R.attacker>(CellOwn);
+        const int32_t block = firstFiveCell<R.attacker, CellOwn>();
         if (block != NoCell) {
             board::setCell(block, CellOpponent);
             if (R.forbidden == ForbiddenTest::ForcedBlock && isForbiddenPoint(block)) {
