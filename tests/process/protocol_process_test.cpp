@@ -101,6 +101,20 @@ TEST_F(ProtocolTest, TurnBeforeAnyBoardPlaysOnTheDefaultBoard) {
     endGame();
 }
 
+TEST_F(ProtocolTest, BeforeAnyBoardNoCellExists) {
+    expectAnswer("RESTART", "OK");
+    expectAnswer("TAKEBACK 0,0", "ERROR bad coordinates");
+    expectAnswer("PLAY 0,0", "ERROR my move [0,0]");
+    EXPECT_EQ(answer(engine), "0,0");
+    engine.send("BOARD");
+    expectAnswer("1,1,2", "ERROR opponents's move [1,1]");
+    engine.send("DONE");
+    EXPECT_EQ(answer(engine), "OK");
+    TrackedBoard board(20, 20);
+    expectEngineMove(engine, board);
+    endGame();
+}
+
 TEST_F(ProtocolTest, RefusedFirstStartStillGetsTheDefaultBoard) {
     expectAnswer("START 3", "ERROR size of the board");
     engine.send("BEGIN");
