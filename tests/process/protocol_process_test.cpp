@@ -3,8 +3,8 @@
 // of input without END).
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
+#include <vector>
 
 #include "answers.h"
 #include "engine_process.h"
@@ -152,16 +152,29 @@ TEST_F(ProtocolTest, InfoIsSilentAndAboutAnswersOneLine) {
     engine.send("INFO rule 1");
     engine.send("ABOUT");
     const std::string about = answer(engine);
-    const std::regex pattern(
-        "name=\"velka\", version=\"([0-9]{4})([0-9]{2})([0-9]{2})\", author=\"[^\"]+\", "
-        "country=\"[^\"]+\", email=\"[^\"]+\"");
-    std::smatch parts;
-    ASSERT_TRUE(std::regex_match(about, parts, pattern)) << about;
-    EXPECT_GE(std::stoi(parts[1]), 2024);
-    EXPECT_GE(std::stoi(parts[2]), 1);
-    EXPECT_LE(std::stoi(parts[2]), 12);
-    EXPECT_GE(std::stoi(parts[3]), 1);
-    EXPECT_LE(std::stoi(parts[3]), 31);
+    // Five pairs key="value", separated by a comma and a space, in this order.
+    std::vector<std::string> values;
+    size_t at = 0;
+    for (const char* key : {"name", "version", "author", "country", "email"}) {
+        const std::string opening = std::string(values.empty() ? "" : ", ") + key + "=\"";
+        ASSERT_EQ(about.compare(at, opening.size(), opening), 0) << key << " in: " << about;
+        at += opening.size();
+        const size_t closing = about.find('"', at);
+        ASSERT_NE(closing, std::string::npos) << about;
+        values.push_back(about.substr(at, closing - at));
+        EXPECT_FALSE(values.back().empty()) << key;
+        at = closing + 1;
+    }
+    EXPECT_EQ(at, about.size()) << about;
+    EXPECT_EQ(values[0], "velka");
+    const std::string& version = values[1];
+    ASSERT_EQ(version.size(), 8u);
+    ASSERT_EQ(version.find_first_not_of("0123456789"), std::string::npos) << version;
+    EXPECT_GE(std::stoi(version.substr(0, 4)), 2024);
+    EXPECT_GE(std::stoi(version.substr(4, 2)), 1);
+    EXPECT_LE(std::stoi(version.substr(4, 2)), 12);
+    EXPECT_GE(std::stoi(version.substr(6, 2)), 1);
+    EXPECT_LE(std::stoi(version.substr(6, 2)), 31);
     // The engine still plays after all of it.
     expectAnswer("START 15", "OK");
     TrackedBoard board(15, 15);
