@@ -136,7 +136,7 @@ TEST_F(GameTest, FullBoardGetsAnErrorInsteadOfAMove) {
     EXPECT_EQ(engine.waitForExit(), 0);
 }
 
-TEST_F(GameTest, AboutAndInfoAreAnsweredDuringAThink) {
+TEST_F(GameTest, AboutInfoAndBadCommandsAreAnsweredDuringAThink) {
     engine.send("INFO timeout_turn 1000");
     TrackedBoard board(20, 20);
     setUpMiddleGame(board);
@@ -145,10 +145,12 @@ TEST_F(GameTest, AboutAndInfoAreAnsweredDuringAThink) {
     engine.send("ABOUT");
     engine.send("INFO time_left 100000");
     engine.send("UNKNOWNWORD");
+    engine.send("START");  // a bad parameter is answered without waiting for the move
     const std::string first = answer(engine);
     const int64_t firstAt = nowMs() - start;
     if (isAboutLine(first)) {
         EXPECT_EQ(answer(engine), "UNKNOWN UNKNOWNWORD");
+        EXPECT_EQ(answer(engine), "ERROR bad START parameter");
         expectEngineMove(engine, board);
     } else {
         // The think ended before the ABOUT line was even read: only a quick think allows that.
@@ -156,6 +158,7 @@ TEST_F(GameTest, AboutAndInfoAreAnsweredDuringAThink) {
         ASSERT_TRUE(parseMove(first)) << first;
         EXPECT_TRUE(isAboutLine(answer(engine)));
         EXPECT_EQ(answer(engine), "UNKNOWN UNKNOWNWORD");
+        EXPECT_EQ(answer(engine), "ERROR bad START parameter");
     }
     engine.send("END");
     EXPECT_EQ(engine.waitForExit(), 0);
