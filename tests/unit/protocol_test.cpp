@@ -255,12 +255,6 @@ TEST_F(SendTest, EveryLineEndsInOneLineEnd) {
     EXPECT_EQ(written(), "OK\nERROR size of the board\nUNKNOWN FOO \nMESSAGE a b\n3,4\n");
 }
 
-TEST_F(SendTest, AnOverLongEchoIsOneCutLine) {
-    const std::string line(LineCapacity - 1, 'z');
-    sendUnknown("%s", line.c_str());
-    EXPECT_EQ(written(), "UNKNOWN " + std::string(LineBufferSize - 9, 'z') + "\n");
-}
-
 TEST(BuildVersion, GivesAValidDateAsEightDigits) {
     char version[10];
     buildVersion(version, sizeof version);
