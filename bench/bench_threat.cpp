@@ -13,6 +13,7 @@
 #include "patterns/pattern_table.h"
 #include "search/memory.h"
 #include "search/threat.h"
+#include "search/time_control.h"
 
 namespace velka::bench {
 
@@ -76,6 +77,8 @@ double medianSearchMs(int repetitions, int calls, ThreatSearchKind kind, int32_t
         double total = 0;
         for (int c = 0; c < calls; ++c) {
             search::wipeMemory();
+            // A fresh clock with the default limits, so that no search here gives up on time.
+            search::startTurnClock(board::engineBoard.emptyCount, 120000, 5000);
             const auto start = std::chrono::steady_clock::now();
             move = search::threatMove(kind);
             const auto stop = std::chrono::steady_clock::now();
@@ -96,6 +99,7 @@ void measure(const BenchOptions& options, const std::string& name, int calls,
     report("threatMove " + name + ": move", move, "cell");
     const int32_t depth = move == board::NoCell ? 0 : search::winStack(kind).count;
     report("threatMove " + name + ": line", depth, "cells");
+    if (search::threatSearchGaveUp()) report("threatMove " + name + ": gave up on time", 1, "");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "patterns/shape_quad.h"
 #include "search/forbidden.h"
 #include "search/memory.h"
+#include "search/time_control.h"
 
 namespace velka::search {
 
@@ -144,6 +145,23 @@ bool stoneMakesFour(int32_t cell) {
     return false;
 }
 
+// The search has no depth or node limit, and a board with many fours that each die after one
+// block makes it try every order of them: some ten or more such fours take seconds to minutes,
+// which would cost the game on time. So it gives up once half the move's time budget is spent,
+// leaving the rest to the main search. The clock is read only every ThreatClockCheckNodes
+// levels, so a search smaller than that never looks at it and behaves the same under any clock.
+uint32_t nodesSinceClockCheck = 0;
+bool gaveUp = false;
+
+bool outOfTime() {
+    if (gaveUp) return true;
+    if (++nodesSinceClockCheck < ThreatClockCheckNodes) return false;
+    nodesSinceClockCheck = 0;
+    const int64_t spent = clockMs() - turnStart.load(std::memory_order_relaxed);
+    gaveUp = spent > turnBudget.load(std::memory_order_relaxed) / 2;
+    return gaveUp;
+}
+
 template <ThreatRules R>
 bool searchFours(bool checkDefenderFive);
 
@@ -167,7 +185,7 @@ Outcome playFour(int32_t c, bool checkDefenderFive) {
                 outcome = Outcome::WonByForbiddenBlock;
             } else if (searchFours<R>(stoneMakesFour<R.defender>(block))) {
                 outcome = Outcome::Won;
-            } else {
+            } else if (!gaveUp) {
                 markNoWin();  // this position, with c and its block on the board, has no win
             }
             board::setCell(block, CellEmpty);
@@ -190,12 +208,12 @@ bool tryCandidate(int32_t c, bool checkDefenderFive) {
 
 template <ThreatRules R>
 bool tryCandidates(const CandidateList& list, uint8_t level, bool checkDefenderFive) {
-    for (int32_t i = 0; i < list.size; ++i) {
+    for (int32_t i = 0; i < list.size && !gaveUp; ++i) {
         if (tryCandidate<R>(list.cells[i], checkDefenderFive)) return true;
     }
-    if (list.overflowFrom == NoCell) return false;
+    if (list.overflowFrom == NoCell || gaveUp) return false;
     const board::EngineBoard& b = board::engineBoard;
-    for (int32_t cell = list.overflowFrom; cell < b.cellCount; ++cell) {
+    for (int32_t cell = list.overflowFrom; cell < b.cellCount && !gaveUp; ++cell) {
         if (b.cells[cell] == CellEmpty && ownThreatLevel<R.attacker>(cell) == level &&
             tryCandidate<R>(cell, checkDefenderFive)) {
             return true;
@@ -207,7 +225,7 @@ bool tryCandidates(const CandidateList& list, uint8_t level, bool checkDefenderF
 template <ThreatRules R>
 bool searchFours(bool checkDefenderFive) {
     const board::EngineBoard& b = board::engineBoard;
-    if (b.cellCount < 1 || isMarkedNoWin()) return false;
+    if (b.cellCount < 1 || outOfTime() || isMarkedNoWin()) return false;
 
     CandidateList fourThrees;
     CandidateList fours;
@@ -233,6 +251,8 @@ bool searchFours(bool checkDefenderFive) {
 }  // namespace
 
 bool threatSearch(ThreatSearchKind kind, bool checkDefenderFive) {
+    nodesSinceClockCheck = 0;
+    gaveUp = false;
     switch (kind) {
         case ThreatSearchKind::ExactFive:
             return searchFours<ExactFiveRules>(checkDefenderFive);
@@ -256,6 +276,10 @@ int32_t threatMove(ThreatSearchKind kind) {
 
 const WinStack& winStack(ThreatSearchKind kind) {
     return stackOf(kind);
+}
+
+bool threatSearchGaveUp() {
+    return gaveUp;
 }
 
 }  // namespace velka::search

@@ -17,9 +17,15 @@ struct WinStack {
     std::array<int32_t, board::MaxCells + 1> cells{};
 };
 
-// The engine's first move of a forced win by fours, or -1. Board and hash unchanged.
+// Search levels between two looks at the move's clock (turnStart, turnBudget).
+inline constexpr uint32_t ThreatClockCheckNodes = 1024;
+
+// The engine's first move of a forced win by fours, or -1. Board and hash unchanged. Gives up
+// (no win) once half the move's time budget is spent; the move's clock must have been started.
 int32_t threatMove(ThreatSearchKind kind);
 bool threatSearch(ThreatSearchKind kind, bool checkDefenderFive);
 const WinStack& winStack(ThreatSearchKind kind);
+// Whether the last threatMove or threatSearch gave up on time.
+bool threatSearchGaveUp();
 
 }  // namespace velka::search

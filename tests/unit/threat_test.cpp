@@ -14,6 +14,7 @@
 #include "search/memory.h"
 #include "search/scores.h"
 #include "search/threat.h"
+#include "search/time_control.h"
 #include "search_test_board.h"
 
 namespace {
@@ -35,6 +36,7 @@ void put(Cells cells, int32_t code) {
 // exactly as before afterwards.
 int32_t decided(ThreatSearchKind kind) {
     board::takeCensus(Own);
+    search::startTurnClock(board::engineBoard.emptyCount, 120000, 5000);
     velka::testing::freshMemory();
     const velka::testing::BoardImage before = velka::testing::boardImage();
     const int32_t move = search::threatMove(kind);
@@ -272,6 +274,52 @@ TEST_F(ThreatTest, LongLineOnTheLargestBoard) {
 
     EXPECT_EQ(move, at(4, 0));
     EXPECT_EQ(line(ThreatSearchKind::Freestyle), expected);
+}
+
+// Many fours that each die after one block: the search tries every order of them (3^n
+// positions for n of these threes), so it must watch the clock.
+class ThreatClockTest : public ThreatTest {
+  protected:
+    void SetUp() override { velka::testing::freshBoard(20, 20); }
+
+    static void putDeadThrees(int32_t count) {
+        for (int32_t i = 0; i < count; ++i)
+            putBlockedThree(UnitWidth * (i % 2), UnitRows * (i / 2));
+    }
+
+    // As a move decision would run it, but with the move's whole budget already gone.
+    static int32_t decidedLate(ThreatSearchKind kind) {
+        board::takeCensus(Own);
+        search::startTurnClock(board::engineBoard.emptyCount, 120000, 5000);
+        search::turnStart.store(search::clockMs() - 60000);
+        velka::testing::freshMemory();
+        const velka::testing::BoardImage before = velka::testing::boardImage();
+        const int32_t move = search::threatMove(kind);
+        EXPECT_TRUE(velka::testing::sameImage(velka::testing::boardImage(), before));
+        return move;
+    }
+};
+
+TEST_F(ThreatClockTest, GivesUpOnceHalfTheBudgetIsSpent) {
+    putDeadThrees(12);  // a few seconds of search
+    EXPECT_EQ(decidedLate(ThreatSearchKind::Freestyle), board::NoCell);
+    EXPECT_TRUE(search::threatSearchGaveUp());
+}
+
+TEST_F(ThreatClockTest, ALargeSearchWithinTheBudgetRunsToItsEnd) {
+    putDeadThrees(6);  // a few thousand levels, a few milliseconds
+    EXPECT_EQ(decided(ThreatSearchKind::Freestyle), board::NoCell);
+    EXPECT_FALSE(search::threatSearchGaveUp());
+    // The same search, late, would give up: it does read the clock.
+    EXPECT_EQ(decidedLate(ThreatSearchKind::Freestyle), board::NoCell);
+    EXPECT_TRUE(search::threatSearchGaveUp());
+}
+
+TEST_F(ThreatClockTest, ASmallSearchNeverLooksAtTheClock) {
+    putDeadThrees(2);
+    put({{5, 17}, {6, 17}, {7, 17}}, Own);
+    EXPECT_EQ(decidedLate(ThreatSearchKind::Freestyle), at(4, 0));
+    EXPECT_FALSE(search::threatSearchGaveUp());
 }
 
 }  // namespace
