@@ -1,7 +1,7 @@
-// Shape classification: readable windows, and the whole table against a plain second build.
+// Shape classification: the readable windows, and every code against the plain build and against
+// its colour exchange.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "patterns/pattern_table.h"
@@ -16,10 +16,9 @@ using velka::testing::windowFromText;
 struct WindowCase {
     const char* window;
     ShapeClass free;
-    ShapeClass exactDoubleFourForbidden;  // freestyle and Renju tables
-    ShapeClass exactDoubleFourAllowed;    // exact-five tables
-    uint8_t firstKey;
-    uint8_t secondKey;
+    ShapeClass exactForbidding;  // in-line double four forbidden: freestyle and Renju tables
+    ShapeClass exactAllowing;    // exact-five tables
+    uint8_t firstKey, secondKey;
 };
 
 // clang-format off
@@ -51,109 +50,72 @@ const WindowCase WindowCases[] = {
     {"....ox.....", ShapeOneE, ShapeOneE, ShapeOneE, 0, 0},
     {"?????x....?", ShapeOneE, ShapeOneE, ShapeOneE, 0, 0},
     {".o...xo....", ShapeNone, ShapeNone, ShapeNone, 0, 0},
-    // Too little room for five between the edge and the other colour.
-    {"????.xx.o..", ShapeNone, ShapeNone, ShapeNone, 0, 0},
-    // A stone on the first cell of a line: five towards the inside still counts, and a four
-    // against the edge has only one way to five.
+    {"????.xx.o..", ShapeNone, ShapeNone, ShapeNone, 0, 0},  // no room for five
+    // A stone on a line's first cell: five inward still counts, and so does six.
     {"?????xxxxx.", ShapeFive, ShapeFive, ShapeFive, 0, 0},
     {"?????xxxxxx", ShapeFive, ShapeForbidden, ShapeForbidden, 0, 0},
 };
 // clang-format on
 
-void expectWindowCases(bool doubleFourForbidden) {
-    for (const WindowCase& c : WindowCases) {
-        const ShapeClass exact =
-            doubleFourForbidden ? c.exactDoubleFourForbidden : c.exactDoubleFourAllowed;
-        for (uint32_t colour = 1; colour <= 2; ++colour) {
-            const uint32_t code = windowFromText(c.window, colour);
-            ASSERT_NE(code, UINT32_MAX) << c.window;
-            const PatternEntry& e = patternEntry(code);
-            SCOPED_TRACE(testing::Message() << c.window << " colour " << colour);
-            EXPECT_EQ(+freeShape(e), +c.free);
-            EXPECT_EQ(+exactShape(e), +exact);
-            EXPECT_FALSE(near1(e) || near2(e));
-            if (exact == ShapeThreeA || exact == ShapeThreeB) {
-                EXPECT_EQ(+firstKeyCell(e), +c.firstKey);
-                EXPECT_EQ(+secondKeyCell(e), +c.secondKey);
+TEST(ClassifyShapes, WindowTableInEveryVariant) {
+    for (RuleVariant v : {RuleVariant::Freestyle, RuleVariant::Renju, RuleVariant::ExactFive}) {
+        buildPatternTables(v);
+        for (const WindowCase& c : WindowCases) {
+            const ShapeClass exact =
+                v == RuleVariant::ExactFive ? c.exactAllowing : c.exactForbidding;
+            for (uint32_t colour : {1u, 2u}) {
+                SCOPED_TRACE(testing::Message() << c.window << " colour " << colour << " variant "
+                                                << static_cast<int>(v));
+                const uint32_t code = windowFromText(c.window, colour);
+                ASSERT_NE(code, UINT32_MAX);
+                const PatternEntry& e = patternEntry(code);
+                EXPECT_EQ(+freeShape(e), +c.free);
+                EXPECT_EQ(+exactShape(e), +exact);
+                EXPECT_FALSE(near1(e) || near2(e));
+                if (exact == ShapeThreeA || exact == ShapeThreeB) {
+                    EXPECT_EQ(+firstKeyCell(e), +c.firstKey);
+                    EXPECT_EQ(+secondKeyCell(e), +c.secondKey);
+                }
             }
         }
     }
 }
 
-TEST(ClassifyShapes, WindowsInFreestyleAndRenjuTables) {
-    buildPatternTables(RuleVariant::Freestyle);
-    expectWindowCases(true);
-    buildPatternTables(RuleVariant::Renju);
-    expectWindowCases(true);
-}
-
-TEST(ClassifyShapes, WindowsInExactFiveTables) {
-    buildPatternTables(RuleVariant::ExactFive);
-    expectWindowCases(false);
-}
-
-// Exchanges the colours of every stone: 1 <-> 2, 0 and 3 stay.
+// Exchanges the colours of every stone: 1 <-> 2; empty and outside stay.
 uint32_t exchangeColours(uint32_t code) {
-    const uint32_t differing = (code ^ (code >> 1)) & 0x155555u;
-    return code ^ (differing * 3);
+    return code ^ (((code ^ (code >> 1)) & 0x155555u) * 3);
 }
 
-void expectColourSymmetry() {
-    uint32_t mismatches = 0;
-    for (uint32_t w = 0; w < PatternCount; ++w) {
-        const PatternEntry& a = PatternTable[w];
-        const PatternEntry& b = PatternTable[exchangeColours(w)];
-        if (a.nearAndFree != b.nearAndFree || a.exact != b.exact ||
-            a.threeKeyCells != b.threeKeyCells) {
-            if (++mismatches <= 5) ADD_FAILURE() << "code " << w << " differs from its exchange";
+// Every field any reader reads, for every code, for both classifications.
+constexpr uint8_t ReadBits = Near1Bit | Near2Bit | 0xF8;  // and freeShape
+
+TEST(ClassifyShapes, WholeTableEqualsPlainBuildAndColourExchange) {
+    ASSERT_EQ(exchangeColours(windowFromText("x.o?x.o?xoo", 1)), windowFromText("x.o?x.o?xoo", 2));
+    for (bool doubleFourForbidden : {true, false}) {
+        buildPatternTables(doubleFourForbidden ? RuleVariant::Freestyle : RuleVariant::ExactFive);
+        const std::vector<PatternEntry> want =
+            velka::reference::referencePatternTable(doubleFourForbidden);
+        uint32_t mismatches = 0;
+        for (uint32_t w = 0; w < PatternCount; ++w) {
+            const PatternEntry& got = PatternTable[w];
+            const PatternEntry& swapped = PatternTable[exchangeColours(w)];
+            const ShapeClass exact = exactShape(want[w]);
+            const bool keysRead = exact == ShapeThreeA || exact == ShapeThreeB;
+            const bool same = (got.nearAndFree & ReadBits) == want[w].nearAndFree &&
+                              exactShape(got) == exact &&
+                              (!keysRead || got.threeKeyCells == want[w].threeKeyCells);
+            const bool symmetric = got.nearAndFree == swapped.nearAndFree &&
+                                   got.exact == swapped.exact &&
+                                   got.threeKeyCells == swapped.threeKeyCells;
+            if ((!same || !symmetric) && ++mismatches <= 10) {
+                ADD_FAILURE() << std::hex << "code " << w << ": byte 0 " << +got.nearAndFree
+                              << " want " << +want[w].nearAndFree << ", exact " << +got.exact
+                              << " want " << +exact << ", keys " << +got.threeKeyCells << " want "
+                              << +want[w].threeKeyCells << (symmetric ? "" : ", not symmetric");
+            }
         }
+        EXPECT_EQ(mismatches, 0u) << "doubleFourForbidden " << doubleFourForbidden;
     }
-    EXPECT_EQ(mismatches, 0u);
-}
-
-TEST(ClassifyShapes, ColourExchangeGivesTheSameEntryForEveryCode) {
-    EXPECT_EQ(exchangeColours(windowFromText("x.o?x.o?xoo", 1)), windowFromText("x.o?x.o?xoo", 2));
-    buildPatternTables(RuleVariant::Freestyle);
-    expectColourSymmetry();
-    buildPatternTables(RuleVariant::ExactFive);
-    expectColourSymmetry();
-}
-
-// Every field that any reader reads, for every code, against the plain build.
-void expectEqualToReference(bool doubleFourForbidden) {
-    const std::vector<PatternEntry> expected =
-        velka::reference::referencePatternTable(doubleFourForbidden);
-    uint32_t mismatches = 0;
-    for (uint32_t w = 0; w < PatternCount; ++w) {
-        const PatternEntry& got = PatternTable[w];
-        const PatternEntry& want = expected[w];
-        bool same = near1(got) == near1(want) && near2(got) == near2(want) &&
-                    freeShape(got) == freeShape(want) && exactShape(got) == exactShape(want);
-        const ShapeClass exact = exactShape(want);
-        if (exact == ShapeThreeA || exact == ShapeThreeB) {
-            same = same && got.threeKeyCells == want.threeKeyCells;
-        }
-        if (!same && ++mismatches <= 10) {
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "code %06x: free %d/%d exact %d/%d keys %02x/%02x near %d%d/%d%d", w,
-                          freeShape(got), freeShape(want), exactShape(got), exactShape(want),
-                          got.threeKeyCells, want.threeKeyCells, near1(got), near2(got),
-                          near1(want), near2(want));
-            ADD_FAILURE() << text;
-        }
-    }
-    EXPECT_EQ(mismatches, 0u);
-}
-
-TEST(ClassifyShapes, WholeTableEqualsPlainBuildWithLineDoubleFourForbidden) {
-    buildPatternTables(RuleVariant::Freestyle);
-    expectEqualToReference(true);
-}
-
-TEST(ClassifyShapes, WholeTableEqualsPlainBuildForExactFive) {
-    buildPatternTables(RuleVariant::ExactFive);
-    expectEqualToReference(false);
 }
 
 }  // namespace

@@ -11,139 +11,109 @@ namespace {
 using patterns::RuleVariant;
 using testing::at;
 using testing::placeRows;
+constexpr RuleVariant Free = RuleVariant::Freestyle;
+constexpr RuleVariant Exact = RuleVariant::ExactFive;
+constexpr RuleVariant Renju = RuleVariant::Renju;
 
 class EvaluationTest : public ::testing::Test {
   protected:
-    // The tables are built once per classification; tests of one variant sit together.
-    static void useVariant(RuleVariant variant) {
-        patterns::refreshPatternTables(variant);
+    static void SetUpTestSuite() { patterns::buildPatternTables(Free); }
+    static void fresh(RuleVariant v, int32_t black = board::CellOwn) {
+        patterns::refreshPatternTables(v);
         testing::freshBoard(15, 15);
-        board::engineBoard.firstPlayer = board::CellOwn;
+        board::engineBoard.firstPlayer = black;
     }
-    static void SetUpTestSuite() { patterns::buildPatternTables(RuleVariant::Freestyle); }
+    // `length` stones of `code` along row y from x.
+    static void row(int32_t x, int32_t y, int32_t length, int32_t code) {
+        for (int32_t i = 0; i < length; ++i) board::setCell(at(x + i, y), code);
+    }
 };
 
-TEST_F(EvaluationTest, EmptyBoardIsLevelForEverySide) {
-    for (RuleVariant v : {RuleVariant::Freestyle, RuleVariant::Renju, RuleVariant::ExactFive}) {
-        useVariant(v);
+TEST_F(EvaluationTest, EmptyBoardIsLevelAndTheTwoViewsAreOpposite) {
+    for (RuleVariant v : {Free, Renju, Exact}) {
+        fresh(v);
         for (int32_t side : {1, 2}) EXPECT_EQ(staticEvaluation(v, side), 0);
     }
-}
-
-TEST_F(EvaluationTest, ScoresAreSeenFromTheSideToMove) {
-    useVariant(RuleVariant::Freestyle);
-    // A centre stone is worth more than a corner stone, and the two views are exact opposites.
+    fresh(Free);
     placeRows(0, 0, {"O"});
     placeRows(7, 7, {"X"});
-    const int32_t own = staticEvaluation(RuleVariant::Freestyle, 1);
-    EXPECT_GT(own, 0);
-    EXPECT_EQ(staticEvaluation(RuleVariant::Freestyle, 2), -own);
-    // A longer line counts for each of its stones.
+    const int32_t own = staticEvaluation(Free, 1);
+    EXPECT_GT(own, 0);  // a centre stone beats a corner stone
+    EXPECT_EQ(staticEvaluation(Free, 2), -own);
     placeRows(8, 7, {"X"});
-    EXPECT_GT(staticEvaluation(RuleVariant::Freestyle, 1), own);
+    EXPECT_GT(staticEvaluation(Free, 1), own);
 }
 
 TEST_F(EvaluationTest, FoursDecideBeforeTheSum) {
-    useVariant(RuleVariant::Freestyle);
-    // X: a four closed on the left; O: an open four.
+    // The side to move with any four completes five first, even against an open four.
+    fresh(Free);
     placeRows(1, 3, {"OXXXX."});
     placeRows(3, 9, {".OOOO."});
-    // The side to move with any four completes five first, whatever the opponent holds.
-    EXPECT_EQ(staticEvaluation(RuleVariant::Freestyle, 1), NearWinScore);
-    EXPECT_EQ(staticEvaluation(RuleVariant::Freestyle, 2), NearWinScore);
-
-    useVariant(RuleVariant::Freestyle);
+    EXPECT_EQ(staticEvaluation(Free, 1), NearWinScore);
+    EXPECT_EQ(staticEvaluation(Free, 2), NearWinScore);
+    fresh(Free);
     placeRows(3, 9, {".OOOO."});
     placeRows(7, 12, {"X"});
-    EXPECT_EQ(staticEvaluation(RuleVariant::Freestyle, 1), NearLossScore);
-
-    // A plain four of the opponent can be blocked: the score stays an ordinary sum.
-    useVariant(RuleVariant::Freestyle);
+    EXPECT_EQ(staticEvaluation(Free, 1), NearLossScore);
+    // A plain four of the opponent can be blocked: the score stays a sum.
+    fresh(Free);
     placeRows(2, 9, {"XOOOO."});
-    const int32_t v = staticEvaluation(RuleVariant::Freestyle, 1);
-    EXPECT_NE(v, NearLossScore);
-    EXPECT_LT(v, 0);
-    EXPECT_GT(v, NearLossScore);
+    EXPECT_LT(staticEvaluation(Free, 1), 0);
+    EXPECT_GT(staticEvaluation(Free, 1), NearLossScore);
 }
 
 TEST_F(EvaluationTest, OverlineWinsInFreestyleOnly) {
-    useVariant(RuleVariant::Freestyle);
-    placeRows(2, 7, {"XXXXX"});
-    EXPECT_EQ(leafVerdict(RuleVariant::Freestyle, at(4, 7)), LossScore);
-    placeRows(7, 7, {"X"});
-    EXPECT_EQ(leafVerdict(RuleVariant::Freestyle, at(7, 7)), LossScore);
-
-    useVariant(RuleVariant::ExactFive);
-    placeRows(2, 7, {"XXXXX"});
-    EXPECT_EQ(leafVerdict(RuleVariant::ExactFive, at(6, 7)), LossScore);
-    placeRows(7, 7, {"X"});
-    EXPECT_EQ(leafVerdict(RuleVariant::ExactFive, at(7, 7)), NoScore);
-    EXPECT_EQ(leafVerdict(RuleVariant::ExactFive, at(2, 7)), NoScore);
-    // Only the lines through the last stone count: an old four elsewhere is no verdict.
-    placeRows(2, 10, {"OOOO"});
-    EXPECT_EQ(leafVerdict(RuleVariant::ExactFive, at(5, 10)), NoScore);
+    for (RuleVariant v : {Free, Exact}) {
+        fresh(v);
+        placeRows(2, 7, {"XXXXX"});
+        EXPECT_EQ(leafVerdict(v, at(4, 7)), LossScore);
+        placeRows(7, 7, {"X"});
+        EXPECT_EQ(leafVerdict(v, at(7, 7)), v == Free ? LossScore : NoScore);
+        // Only the lines through the last stone count.
+        placeRows(2, 10, {"OOOO"});
+        EXPECT_EQ(leafVerdict(v, at(5, 10)), NoScore);
+    }
 }
 
 TEST_F(EvaluationTest, RenjuVerdictsForBlackAndWhite) {
     for (int32_t black : {1, 2}) {
-        const char blackStone = black == 1 ? 'X' : 'O';
-        const char whiteStone = black == 1 ? 'O' : 'X';
-        auto row = [](char stone, int n) { return std::string(n, stone); };
-
-        // A black overline is forbidden: the side to move (white) wins.
-        useVariant(RuleVariant::Renju);
-        board::engineBoard.firstPlayer = black;
-        placeRows(2, 7, {row(blackStone, 6).c_str()});
-        EXPECT_EQ(leafVerdict(RuleVariant::Renju, at(7, 7)), WinScore) << "black " << black;
-
-        // A white overline wins.
-        useVariant(RuleVariant::Renju);
-        board::engineBoard.firstPlayer = black;
-        placeRows(2, 7, {row(whiteStone, 6).c_str()});
-        EXPECT_EQ(leafVerdict(RuleVariant::Renju, at(7, 7)), LossScore) << "black " << black;
-
-        // Black's stone on (7,7) makes two fours: forbidden.
-        useVariant(RuleVariant::Renju);
-        board::engineBoard.firstPlayer = black;
-        const std::string b(1, blackStone);
-        for (int i = 4; i <= 7; ++i) {
-            placeRows(7, i, {b.c_str()});
-            placeRows(i, i, {b.c_str()});
+        SCOPED_TRACE(::testing::Message() << "black " << black);
+        fresh(Renju, black);
+        row(2, 7, 6, black);  // a black overline is forbidden: white, to move, wins
+        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), WinScore);
+        fresh(Renju, black);
+        row(2, 7, 6, black ^ 3);  // a white overline wins
+        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), LossScore);
+        // Black's stone on (7,7) makes two fours: forbidden; with an exact five as well it wins.
+        fresh(Renju, black);
+        for (int32_t i = 4; i <= 7; ++i) {
+            board::setCell(at(7, i), black);
+            if (i < 7) board::setCell(at(i, i), black);
         }
-        EXPECT_EQ(leafVerdict(RuleVariant::Renju, at(7, 7)), WinScore) << "black " << black;
-
-        // The same stone also completing exactly five is a win for black, never forbidden.
-        placeRows(3, 7, {row(blackStone, 4).c_str()});
-        EXPECT_EQ(leafVerdict(RuleVariant::Renju, at(7, 7)), LossScore) << "black " << black;
+        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), WinScore);
+        row(3, 7, 4, black);
+        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), LossScore);
     }
 }
 
 TEST_F(EvaluationTest, RenjuReadsTheFieldOfTheSideToMove) {
     for (int32_t black : {1, 2}) {
+        SCOPED_TRACE(::testing::Message() << "black " << black);
         const int32_t white = black ^ 3;
-        useVariant(RuleVariant::Renju);
-        board::engineBoard.firstPlayer = black;
-        // Black: four stones with a free cell on the left and a black stone beyond the right free
-        // cell. Filling the right cell makes six: an open four when five or more wins, a plain
-        // four under exact five.
-        const char bs = black == 1 ? 'X' : 'O';
-        std::string line = std::string(".") + std::string(4, bs) + "." + bs;
-        placeRows(3, 7, {line.c_str()});
-
-        // White to move reads every stone with freeShape: black's open four cannot be stopped.
-        EXPECT_EQ(staticEvaluation(RuleVariant::Renju, white), NearLossScore) << "black " << black;
-        // Under exact five black has only a four, which white can block.
-        EXPECT_EQ(staticEvaluation(RuleVariant::ExactFive, white) == NearLossScore, false);
-        // Black to move reads exactShape; its four still wins next move.
-        EXPECT_EQ(staticEvaluation(RuleVariant::Renju, black), NearWinScore) << "black " << black;
-
-        // A black four whose only completion is an overline is no four when black is to move.
-        useVariant(RuleVariant::Renju);
-        board::engineBoard.firstPlayer = black;
-        line = std::string(3, bs) + "." + std::string(2, bs);
-        placeRows(3, 7, {line.c_str()});
-        EXPECT_NE(staticEvaluation(RuleVariant::Renju, black), NearWinScore) << "black " << black;
-        EXPECT_EQ(staticEvaluation(RuleVariant::Freestyle, black), NearWinScore);
+        // ".xxxx.x": filling the right gap makes six, so an open four when six wins and a
+        // plain four under exact five.
+        fresh(Renju, black);
+        row(4, 7, 4, black);
+        board::setCell(at(9, 7), black);
+        EXPECT_EQ(staticEvaluation(Renju, white), NearLossScore);  // freeShape for white
+        EXPECT_NE(staticEvaluation(Exact, white), NearLossScore);
+        EXPECT_EQ(staticEvaluation(Renju, black), NearWinScore);
+        // "xxx.xx": the only completion is six, so no four with black to move.
+        fresh(Renju, black);
+        row(3, 7, 3, black);
+        row(7, 7, 2, black);
+        EXPECT_NE(staticEvaluation(Renju, black), NearWinScore);
+        EXPECT_EQ(staticEvaluation(Free, black), NearWinScore);
     }
 }
 

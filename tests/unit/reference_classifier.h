@@ -1,10 +1,11 @@
-// A deliberately plain second build of the pattern tables, for tests and for the benchmark's
-// comparison: six sweeps over every one of the 4^11 window codes, each rule written out as it is
-// stated, no reduced windows, no shortcuts. Slow on purpose; nothing in the engine uses it.
+// A deliberately plain second build of the pattern tables, for the tests and the benchmark's
+// comparison: every rule written out as stated and swept over all 4^11 codes, no shortcuts.
+// Slow on purpose; nothing in the engine uses it.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "patterns/pattern_table.h"
@@ -12,62 +13,73 @@
 
 namespace velka::reference {
 
-using patterns::PatternEntry;
-using patterns::ShapeClass;
+using namespace patterns;
 
 inline uint32_t cellOf(uint32_t code, int cell) {
     return (code >> (2 * cell)) & 3;
 }
 
+inline bool hasStoneAtCentre(uint32_t code) {
+    return cellOf(code, 5) == 1 || cellOf(code, 5) == 2;
+}
+
 // A run of `length` cells of the centre's colour that contains the centre.
 inline bool hasOwnRun(uint32_t code, int length) {
-    const uint32_t own = cellOf(code, 5);
-    for (int first = 0; first + length - 1 <= 10; ++first) {
-        if (first > 5 || first + length - 1 < 5) continue;
+    for (int first = 6 - length; first <= 5; ++first) {
+        if (first < 0 || first + length > 11) continue;
         bool all = true;
         for (int cell = first; cell < first + length; ++cell)
-            all = all && cellOf(code, cell) == own;
+            all = all && cellOf(code, cell) == cellOf(code, 5);
         if (all) return true;
     }
     return false;
 }
 
-enum class Field { Free, Exact };
-
-inline ShapeClass fieldOf(const PatternEntry& e, Field f) {
-    return f == Field::Free ? patterns::freeShape(e) : patterns::exactShape(e);
+inline ShapeClass get(const PatternEntry& e, ShapeField f) {
+    return f == ShapeField::Free ? freeShape(e) : exactShape(e);
 }
 
-inline void setField(PatternEntry& e, Field f, ShapeClass k) {
-    if (f == Field::Free) {
-        patterns::setFreeShape(e, k);
-    } else {
-        patterns::setExactShape(e, k);
-    }
+inline void set(PatternEntry& e, ShapeField f, ShapeClass k) {
+    f == ShapeField::Free ? setFreeShape(e, k) : setExactShape(e, k);
 }
 
-// count(F, X): the empty cells whose fill with the centre's colour has class X in field F.
-inline int countFills(const std::vector<PatternEntry>& table, uint32_t code, Field f,
+// The empty cells whose fill with the centre's colour has class x in field f.
+inline int countFills(const std::vector<PatternEntry>& t, uint32_t code, ShapeField f,
                       ShapeClass x) {
-    const uint32_t own = cellOf(code, 5);
     int n = 0;
     for (int cell = 0; cell <= 10; ++cell) {
         if (cell == 5 || cellOf(code, cell) != 0) continue;
-        if (fieldOf(table[code | (own << (2 * cell))], f) == x) ++n;
+        n += get(t[code | (cellOf(code, 5) << (2 * cell))], f) == x ? 1 : 0;
     }
     return n;
 }
 
-inline bool hasStoneAtCentre(uint32_t code) {
-    const uint32_t centre = cellOf(code, 5);
-    return centre == 1 || centre == 2;
+// "If countFills(counted) lies in [least, most], the class is result": the first rule that holds.
+struct Rule {
+    ShapeClass counted;
+    int least, most;
+    ShapeClass result;
+};
+
+inline void rulePass(std::vector<PatternEntry>& t, std::initializer_list<Rule> rules) {
+    for (uint32_t w = 0; w < PatternCount; ++w) {
+        if (!hasStoneAtCentre(w)) continue;
+        for (ShapeField f : {ShapeField::Free, ShapeField::Exact}) {
+            if (get(t[w], f) != ShapeNone) continue;
+            for (const Rule& r : rules) {
+                const int n = countFills(t, w, f, r.counted);
+                if (n >= r.least && n <= r.most) {
+                    set(t[w], f, r.result);
+                    break;
+                }
+            }
+        }
+    }
 }
 
 inline std::vector<PatternEntry> referencePatternTable(bool lineDoubleFourForbidden) {
-    using namespace patterns;
+    constexpr int Any = 10;
     std::vector<PatternEntry> t(PatternCount);  // zeroed
-    constexpr Field Fields[] = {Field::Free, Field::Exact};
-
     // Pass 1: fives.
     for (uint32_t w = 0; w < PatternCount; ++w) {
         if (!hasStoneAtCentre(w) || !hasOwnRun(w, 5)) continue;
@@ -78,101 +90,46 @@ inline std::vector<PatternEntry> referencePatternTable(bool lineDoubleFourForbid
     for (uint32_t w = 0; w < PatternCount; ++w) {
         if (!hasStoneAtCentre(w)) continue;
         if (freeShape(t[w]) == ShapeNone) {
-            const int n = countFills(t, w, Field::Free, ShapeFive);
-            if (n >= 2) setFreeShape(t[w], ShapeOpenFour);
-            if (n == 1) setFreeShape(t[w], ShapeFour);
+            const int n = countFills(t, w, ShapeField::Free, ShapeFive);
+            if (n >= 1) setFreeShape(t[w], n >= 2 ? ShapeOpenFour : ShapeFour);
         }
         if (exactShape(t[w]) == ShapeNone) {
-            const int n = countFills(t, w, Field::Exact, ShapeFive);
+            const int n = countFills(t, w, ShapeField::Exact, ShapeFive);
+            const bool forbidden = lineDoubleFourForbidden && !hasOwnRun(w, 4);
             if (n == 1) setExactShape(t[w], ShapeFour);
-            if (n >= 2) {
-                const bool forbidden = lineDoubleFourForbidden && !hasOwnRun(w, 4);
-                setExactShape(t[w], forbidden ? ShapeForbidden : ShapeOpenFour);
-            }
+            if (n >= 2) setExactShape(t[w], forbidden ? ShapeForbidden : ShapeOpenFour);
         }
     }
-    // Pass 3: threes.
-    for (uint32_t w = 0; w < PatternCount; ++w) {
-        if (!hasStoneAtCentre(w)) continue;
-        for (Field f : Fields) {
-            if (fieldOf(t[w], f) != ShapeNone) continue;
-            const int open = countFills(t, w, f, ShapeOpenFour);
-            const int four = countFills(t, w, f, ShapeFour);
-            if (open >= 2) {
-                setField(t[w], f, ShapeThreeA);
-            } else if (open == 1) {
-                setField(t[w], f, ShapeThreeB);
-            } else if (four == 2) {
-                setField(t[w], f, ShapeThreeD);
-            } else if (four >= 1) {
-                setField(t[w], f, ShapeThreeC);
-            }
-        }
-    }
-    // Pass 4: twos.
-    for (uint32_t w = 0; w < PatternCount; ++w) {
-        if (!hasStoneAtCentre(w)) continue;
-        for (Field f : Fields) {
-            if (fieldOf(t[w], f) != ShapeNone) continue;
-            const int a = countFills(t, w, f, ShapeThreeA);
-            const int b = countFills(t, w, f, ShapeThreeB);
-            const int c = countFills(t, w, f, ShapeThreeC);
-            const int d = countFills(t, w, f, ShapeThreeD);
-            if (a >= 2) {
-                setField(t[w], f, ShapeTwoA);
-            } else if (a == 1) {
-                setField(t[w], f, ShapeTwoB);
-            } else if (b == 2) {
-                setField(t[w], f, ShapeTwoD);
-            } else if (b >= 1) {
-                setField(t[w], f, ShapeTwoC);
-            } else if (c >= 1) {
-                setField(t[w], f, ShapeTwoE);
-            } else if (d == 3) {
-                setField(t[w], f, ShapeTwoH);
-            } else if (d == 4) {
-                setField(t[w], f, ShapeTwoG);
-            } else if (d >= 1) {
-                setField(t[w], f, ShapeTwoF);
-            }
-        }
-    }
-    // Pass 5: ones.
-    for (uint32_t w = 0; w < PatternCount; ++w) {
-        if (!hasStoneAtCentre(w)) continue;
-        for (Field f : Fields) {
-            if (fieldOf(t[w], f) != ShapeNone) continue;
-            const int a = countFills(t, w, f, ShapeTwoA);
-            if (a >= 2) {
-                setField(t[w], f, ShapeOneA);
-            } else if (a == 1) {
-                setField(t[w], f, ShapeOneB);
-            } else if (countFills(t, w, f, ShapeTwoB) >= 1) {
-                setField(t[w], f, ShapeOneC);
-            } else if (countFills(t, w, f, ShapeTwoD) >= 1) {
-                setField(t[w], f, ShapeOneD);
-            } else if (countFills(t, w, f, ShapeTwoH) >= 1) {
-                setField(t[w], f, ShapeOneE);
-            }
-        }
-    }
-    // Pass 6: the cells that turn a three into an open four.
+    // Passes 3 to 5: threes, twos, ones.
+    rulePass(t, {{ShapeOpenFour, 2, Any, ShapeThreeA},
+                 {ShapeOpenFour, 1, 1, ShapeThreeB},
+                 {ShapeFour, 2, 2, ShapeThreeD},
+                 {ShapeFour, 1, Any, ShapeThreeC}});
+    rulePass(t, {{ShapeThreeA, 2, Any, ShapeTwoA},
+                 {ShapeThreeA, 1, 1, ShapeTwoB},
+                 {ShapeThreeB, 2, 2, ShapeTwoD},
+                 {ShapeThreeB, 1, Any, ShapeTwoC},
+                 {ShapeThreeC, 1, Any, ShapeTwoE},
+                 {ShapeThreeD, 3, 3, ShapeTwoH},
+                 {ShapeThreeD, 4, 4, ShapeTwoG},
+                 {ShapeThreeD, 1, Any, ShapeTwoF}});
+    rulePass(t, {{ShapeTwoA, 2, Any, ShapeOneA},
+                 {ShapeTwoA, 1, 1, ShapeOneB},
+                 {ShapeTwoB, 1, Any, ShapeOneC},
+                 {ShapeTwoD, 1, Any, ShapeOneD},
+                 {ShapeTwoH, 1, Any, ShapeOneE}});
+    // Pass 6: the first two cells that turn a three into an open four.
     for (uint32_t w = 0; w < PatternCount; ++w) {
         const ShapeClass exact = exactShape(t[w]);
         if (!hasStoneAtCentre(w) || (exact != ShapeThreeA && exact != ShapeThreeB)) continue;
-        uint8_t low = NoKeyCell;
-        uint8_t high = NoKeyCell;
-        const uint32_t own = cellOf(w, 5);
-        for (int cell = 0; cell <= 10; ++cell) {
+        uint8_t keys[2] = {NoKeyCell, NoKeyCell};
+        int found = 0;
+        for (int cell = 0; cell <= 10 && found < 2; ++cell) {
             if (cell == 5 || cellOf(w, cell) != 0) continue;
-            if (exactShape(t[w | (own << (2 * cell))]) != ShapeOpenFour) continue;
-            if (low == NoKeyCell) {
-                low = static_cast<uint8_t>(cell);
-            } else if (high == NoKeyCell) {
-                high = static_cast<uint8_t>(cell);
-            }
+            if (exactShape(t[w | (cellOf(w, 5) << (2 * cell))]) == ShapeOpenFour)
+                keys[found++] = static_cast<uint8_t>(cell);
         }
-        t[w].threeKeyCells = static_cast<uint8_t>(low | (high << 4));
+        t[w].threeKeyCells = static_cast<uint8_t>(keys[0] | (keys[1] << 4));
     }
     // Near cells of empty centres.
     for (uint32_t w = 0; w < PatternCount; ++w) {
@@ -180,8 +137,7 @@ inline std::vector<PatternEntry> referencePatternTable(bool lineDoubleFourForbid
         const auto stone = [w](int cell) { return cellOf(w, cell) == 1 || cellOf(w, cell) == 2; };
         const bool n1 = stone(4) || stone(6);
         const bool n2 = n1 || stone(3) || stone(7);
-        t[w].nearAndFree =
-            static_cast<uint8_t>(t[w].nearAndFree | (n1 ? Near1Bit : 0) | (n2 ? Near2Bit : 0));
+        t[w].nearAndFree = static_cast<uint8_t>((n1 ? Near1Bit : 0) | (n2 ? Near2Bit : 0));
     }
     return t;
 }
@@ -193,55 +149,32 @@ struct QuadValues {
     uint8_t blackMove;
 };
 
-// The four-direction rules evaluated directly from the class counts c[x] of one index.
+// The four-direction rules evaluated directly from the class counts c[k] of one index.
 inline QuadValues referenceQuadValues(std::array<int, 4> classes) {
     std::array<int, 22> c{};
     int sum = 0;
     for (int k : classes) {
         ++c[k];
-        sum += patterns::ShapeScore[k];
+        sum += ShapeScore[k];
     }
-    QuadValues v{};
-    v.sum = static_cast<int16_t>(sum);
-
-    if (c[2] >= 1) {
-        v.threat = 3;
-    } else if (c[3] + c[4] >= 1 && c[5] + c[6] + c[7] + c[8] >= 1) {
-        v.threat = 2;
-    } else if (c[3] + c[4] >= 1) {
-        v.threat = 1;
-    }
-
     const int rest =
         5 * (c[7] + c[8] + c[9] + c[10]) + 2 * (c[11] + c[12]) + 12 * (c[4] + c[5] + c[6]);
-    if (c[2] >= 1) {
-        v.move = 255;
-    } else if (c[4] + 2 * c[3] >= 2) {
-        v.move = 212;
-    } else if (c[4] == 1 && c[5] + c[6] >= 1) {
-        v.move = 210;
-    } else if (c[4] == 0 && c[5] + c[6] >= 2) {
-        v.move = 202;
-    } else {
-        v.move = static_cast<uint8_t>(rest);
-    }
-
-    if (c[2] >= 1) {
-        v.blackMove = 255;
-    } else if (c[1] >= 1) {
-        v.blackMove = 0;
-    } else if (c[3] + c[4] >= 2) {
-        v.blackMove = 0;
-    } else if (c[5] + c[6] >= 2) {
-        v.blackMove = 0;
-    } else if (c[3] >= 1) {
-        v.blackMove = 212;
-    } else if (c[4] == 1 && c[5] + c[6] == 1) {
-        v.blackMove = 210;
-    } else {
-        v.blackMove = static_cast<uint8_t>(rest);
-    }
-    return v;
+    const int threat = c[2] >= 1                        ? 3
+                       : c[3] + c[4] == 0               ? 0
+                       : c[5] + c[6] + c[7] + c[8] >= 1 ? 2
+                                                        : 1;
+    const int move = c[2] >= 1                       ? 255
+                     : c[4] + 2 * c[3] >= 2          ? 212
+                     : c[4] == 1 && c[5] + c[6] >= 1 ? 210
+                     : c[4] == 0 && c[5] + c[6] >= 2 ? 202
+                                                     : rest;
+    const int blackMove = c[2] >= 1                                           ? 255
+                          : c[1] >= 1 || c[3] + c[4] >= 2 || c[5] + c[6] >= 2 ? 0
+                          : c[3] >= 1                                         ? 212
+                          : c[4] == 1 && c[5] + c[6] == 1                     ? 210
+                                                                              : rest;
+    return {static_cast<int16_t>(sum), static_cast<uint8_t>(threat), static_cast<uint8_t>(move),
+            static_cast<uint8_t>(blackMove)};
 }
 
 inline std::array<int, 4> quadClasses(uint32_t q) {

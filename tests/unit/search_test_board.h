@@ -1,63 +1,72 @@
-// Board set-up helpers shared by the search tests: positions drawn as text.
+// Board set-up for the search tests, and a guard that the code under test restores the board.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
-#include <string>
-#include <vector>
+#include <string_view>
+#include <utility>
 
 #include "board/board.h"
 #include "board/random.h"
-#include "patterns/pattern_table.h"
 #include "search/memory.h"
 
 namespace velka::testing {
 
-// An empty board of the given size, with keys from a fixed seed.
+using Cells = std::initializer_list<std::pair<int32_t, int32_t>>;
+
+// An empty board with keys from a fixed seed.
 inline void freshBoard(int32_t width, int32_t height) {
     board::seedRandom(board::DefaultRandomSeed);
     board::initBoard(width, height);
     board::buildWindowOffsets(width);
 }
 
-// Rows of text from (x0, y0): 'X' the engine's stone (1), 'O' the opponent's (2), anything else
-// leaves the cell as it is.
-inline void placeRows(int32_t x0, int32_t y0, std::initializer_list<const char*> rows) {
+inline int32_t at(int32_t x, int32_t y) {
+    return board::cellIndex(x, y);
+}
+
+// Rows of text from (x0, y0): 'X' the engine's stone, 'O' the opponent's, anything else skipped.
+inline void placeRows(int32_t x0, int32_t y0, std::initializer_list<std::string_view> rows) {
     int32_t y = y0;
-    for (const char* row : rows) {
-        for (int32_t x = x0; row[x - x0] != '\0'; ++x) {
-            const char c = row[x - x0];
-            if (c == 'X' || c == 'O') {
-                board::setCell(board::cellIndex(x, y),
-                               c == 'X' ? board::CellOwn : board::CellOpponent);
-            }
+    for (std::string_view row : rows) {
+        for (size_t i = 0; i < row.size(); ++i) {
+            if (row[i] != 'X' && row[i] != 'O') continue;
+            board::setCell(at(x0 + static_cast<int32_t>(i), y),
+                           row[i] == 'X' ? board::CellOwn : board::CellOpponent);
         }
         ++y;
     }
 }
 
-inline int32_t at(int32_t x, int32_t y) {
-    return board::cellIndex(x, y);
+inline void put(Cells cells, int32_t code) {
+    for (const auto& [x, y] : cells) board::setCell(at(x, y), code);
 }
 
-// Everything the search may touch: cells, hash and line strings.
+// Everything a search may touch: cells, hash and line strings.
 struct BoardImage {
     std::array<int32_t, board::MaxCells> cells;
     uint64_t hash;
     std::array<board::LineString, board::DirectionCount> lines;
+    bool operator==(const BoardImage&) const = default;
 };
 
 inline BoardImage boardImage() {
     return {board::engineBoard.cells, board::engineBoard.hash, board::engineBoard.lineStrings};
 }
 
-inline bool sameImage(const BoardImage& a, const BoardImage& b) {
-    return a.cells == b.cells && a.hash == b.hash && a.lines == b.lines;
-}
+// Fails the test unless the board is as it was when the guard was made.
+struct BoardUnchanged {
+    BoardImage before = boardImage();
+    ~BoardUnchanged() {
+        EXPECT_TRUE(before == boardImage());
+        EXPECT_TRUE(board::boardIsConsistent());
+    }
+};
 
-// A small table, wiped: every search test starts from an empty memory.
+// A small table, wiped: every search starts from an empty memory, as at each move of a game.
 inline void freshMemory() {
     search::sizeMemoryWithWorkingSet(16u << 20, 0);
     search::wipeMemory();

@@ -1,5 +1,5 @@
-// Windows written as text for readable tests: 11 characters, cell 0 first, the centre sixth.
-// '.' empty, 'x' a stone of the given colour, 'o' the other colour, '?' outside the board.
+// Windows as text for readable tests: 11 cells, cell 0 first, the centre sixth. '.' empty, 'x' a
+// stone of colour `own`, 'o' the other colour, '?' off the board. UINT32_MAX when malformed.
 #pragma once
 
 #include <cstdint>
@@ -7,36 +7,16 @@
 
 namespace velka::testing {
 
-// Returns the WindowCode of `text` with x as colour `own` (1 or 2). Blanks are skipped so that
-// windows may be spaced out for reading.
 inline uint32_t windowFromText(std::string_view text, uint32_t own = 1) {
+    if (text.size() != 11) return UINT32_MAX;
     uint32_t code = 0;
-    int cell = 0;
-    for (char ch : text) {
-        uint32_t value = 0;
-        switch (ch) {
-            case ' ':
-                continue;
-            case '.':
-                value = 0;
-                break;
-            case 'x':
-                value = own;
-                break;
-            case 'o':
-                value = own ^ 3;
-                break;
-            case '?':
-                value = 3;
-                break;
-            default:
-                return UINT32_MAX;
-        }
-        if (cell > 10) return UINT32_MAX;
+    for (uint32_t cell = 0; cell < 11; ++cell) {
+        const size_t kind = std::string_view(".xo?").find(text[cell]);
+        if (kind == std::string_view::npos) return UINT32_MAX;
+        const uint32_t value = kind == 1 ? own : kind == 2 ? own ^ 3 : static_cast<uint32_t>(kind);
         code |= value << (2 * cell);
-        ++cell;
     }
-    return cell == 11 ? code : UINT32_MAX;
+    return code;
 }
 
 }  // namespace velka::testing
