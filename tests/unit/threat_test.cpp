@@ -56,6 +56,8 @@ std::vector<int32_t> cellsAt(const CellList& cells) {
 
 class ThreatTest : public ::testing::Test {
   protected:
+    // ctest runs each test in a process of its own: build the tables here, not in an earlier test.
+    static void SetUpTestSuite() { patterns::buildPatternTables(RuleVariant::Freestyle); }
     void SetUp() override { testing::freshBoard(15, 15); }
 };
 
