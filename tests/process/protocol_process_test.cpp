@@ -1,325 +1,244 @@
-// The command loop seen from a manager: command matching, parameter and size errors, BOARD
-// blocks, INFO, ABOUT, and how the engine copes with odd input (CR LF, over-long lines, the end
-// of input without END).
+// The engine seen from a manager: command matching, every parameter, size and cell error, BOARD
+// blocks, ABOUT, odd input (CR LF, over-long lines, the end of input without END), whole games,
+// a full board, and the commands that are answered while the ThinkThread thinks.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
-#include <vector>
 
-#include "answers.h"
 #include "engine_process.h"
 
 namespace velka::testing {
 namespace {
 
+const std::string Size = "ERROR size of the board";
+const std::string Maximal = "ERROR Maximal board size is 80";
+const std::string BadLine = "ERROR x,y,who or DONE expected after BOARD";
+// Five pairs key="value" in this order, none empty.
+constexpr char AboutFormat[] = R"(name="velka", version="%15[^"]", author="%63[^"]", )"
+                               R"(country="%63[^"]", email="%63[^"]")";
+
 class ProtocolTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
-        // Half-second searches keep the suite quick; INFO itself sends nothing.
-        engine.send("INFO timeout_turn 600");
+        engine.send("INFO timeout_turn 600");  // short thinks
     }
-
-    // A command that must be answered with exactly this line.
-    void expectAnswer(const std::string& command, const std::string& expected) {
-        engine.send(command);
-        EXPECT_EQ(answer(engine), expected) << "after: " << command;
-    }
-
-    void endGame() {
+    void end() {
         engine.send("END");
         EXPECT_EQ(engine.waitForExit(), 0);
     }
-
     EngineProcess engine;
 };
 
-TEST_F(ProtocolTest, BadParametersAreReportedAndChangeNothing) {
-    expectAnswer("START", "ERROR bad START parameter");
-    expectAnswer("START x", "ERROR bad START parameter");
-    expectAnswer("TURN 5", "ERROR bad TURN parameters");
-    expectAnswer("TURN 5;6", "ERROR bad TURN parameters");
-    expectAnswer("TURN 5 ,6", "ERROR bad TURN parameters");  // the comma must follow the number
-    expectAnswer("TURN", "ERROR bad TURN parameters");
-    expectAnswer("RECTSTART 10", "ERROR bad RECTSTART parameters");
-    expectAnswer("RECTSTART a,b", "ERROR bad RECTSTART parameters");
-    expectAnswer("TAKEBACK 3", "ERROR bad TAKEBACK parameters");
-    expectAnswer("PLAY", "ERROR bad PLAY parameters");
-    expectAnswer("PLAY 3,x", "ERROR bad PLAY parameters");
-    // White space before a number is allowed, as scanf allows it.
-    expectAnswer("RECTSTART 10, 12", "OK");
-    expectAnswer("PLAY 9,11", "9,11");
-    expectAnswer("PLAY 9,11", "ERROR my move [9,11]");
-    EXPECT_EQ(answer(engine), "9,11");
-    // The failed commands placed nothing: the other cells are still free for the opponent.
-    expectAnswer("PLAY 3,x", "ERROR bad PLAY parameters");
-    expectAnswer("TAKEBACK 3,3", "ERROR bad coordinates");
-    expectAnswer("TAKEBACK 9,11", "OK");
-    endGame();
+TEST_F(ProtocolTest, CommandsGetTheirAnswersAndFailedOnesChangeNothing) {
+    expectAnswers(
+        engine,
+        {"START => ERROR bad START parameter", "START x => ERROR bad START parameter",
+         "TURN => ERROR bad TURN parameters", "TURN 5 => ERROR bad TURN parameters",
+         "TURN 5 ,6 => ERROR bad TURN parameters", "RECTSTART 10 => ERROR bad RECTSTART parameters",
+         "TAKEBACK 3 => ERROR bad TAKEBACK parameters", "PLAY 3,x => ERROR bad PLAY parameters",
+         // Sides from 5 to 80, also for numbers beyond 32 bits.
+         "START 4 => " + Size, "START 81 => " + Maximal, "START 99999999999 => " + Maximal,
+         "START -99999999999 => " + Size, "RECTSTART 5,4 => " + Size,
+         "RECTSTART 81,5 => " + Maximal, "RECTSTART 5,81 => " + Maximal,
+         "RECTSTART 4,81 => " + Size, "START 80 => OK", "START 5 => OK",
+         // Whole command words without regard to case; white space may precede a number.
+         "RESTARTX => UNKNOWN RESTARTX", "STARTX 5 => UNKNOWN STARTX 5",
+         "RE START => UNKNOWN RE START", "DONE => UNKNOWN DONE", " => UNKNOWN ",
+         "hello\tworld   => UNKNOWN hello\tworld  ", "  start 10 => OK", "\tRectStart 12, 6 => OK",
+         // A refused size keeps the 12 x 6 board: its corner exists, cells beyond it do not.
+         "START 81 => " + Maximal, "START 3 => " + Size, "pLaY 11,5 => 11,5",
+         "PLAY 11,5 => ERROR my move [11,5]\n11,5", "PLAY 12,5 => ERROR my move [12,5]\n12,5",
+         "PLAY 5,6 => ERROR my move [5,6]\n5,6", "TAKEBACK 3,3 => ERROR bad coordinates",
+         "TAKEBACK 11,5 => OK", "TAKEBACK 11,5 => ERROR bad coordinates",
+         "TAKEBACK 12,0 => ERROR bad coordinates", "PLAY 11,5 => 11,5", "restart => OK",
+         "play 11,5 => 11,5", "BEGIN"});
+    Referee board(12, 6);
+    board.play({11, 5}, 1);
+    board.engineMove(engine);
+    end();
 }
 
-TEST_F(ProtocolTest, BoardSizesOutsideFiveToEightyAreRefused) {
-    expectAnswer("START 4", "ERROR size of the board");
-    expectAnswer("START 81", "ERROR Maximal board size is 80");
-    expectAnswer("START -5", "ERROR size of the board");
-    expectAnswer("START 99999999999", "ERROR Maximal board size is 80");
-    expectAnswer("START -99999999999", "ERROR size of the board");
-    expectAnswer("RECTSTART 5,4", "ERROR size of the board");
-    expectAnswer("RECTSTART 81,5", "ERROR Maximal board size is 80");
-    expectAnswer("RECTSTART 4,81", "ERROR size of the board");
-    expectAnswer("START 80", "OK");
-    expectAnswer("START 5", "OK");
-    expectAnswer("RECTSTART 12,6", "OK");
-    // A refused size keeps the 12 x 6 board: its corner cells exist, cells beyond it do not.
-    expectAnswer("START 81", "ERROR Maximal board size is 80");
-    expectAnswer("START 3", "ERROR size of the board");
-    expectAnswer("PLAY 11,5", "11,5");
-    expectAnswer("PLAY 12,5", "ERROR my move [12,5]");
-    EXPECT_EQ(answer(engine), "12,5");
-    expectAnswer("PLAY 5,6", "ERROR my move [5,6]");
-    EXPECT_EQ(answer(engine), "5,6");
-    TrackedBoard board(12, 6);
-    board.set(11, 5, 1);
-    engine.send("BEGIN");
-    expectEngineMove(engine, board);
-    endGame();
-}
-
-TEST_F(ProtocolTest, TurnBeforeAnyBoardPlaysOnTheDefaultBoard) {
-    engine.send("TURN 10,10");
-    EXPECT_EQ(answer(engine), "ERROR opponents's move [10,10]");
-    EXPECT_EQ(answer(engine), "OK");
-    TrackedBoard board(20, 20);
-    const std::optional<Move> move = expectEngineMove(engine, board);
-    ASSERT_TRUE(move);
-    // The rejected stone was not placed: the cell is still free for the opponent.
-    if (move->x != 10 || move->y != 10) {
-        board.set(10, 10, 2);
+TEST_F(ProtocolTest, BeforeAnyBoardNoCellExistsAndATurnGetsTheDefaultBoard) {
+    expectAnswers(engine,
+                  {"START 3 => " + Size, "RESTART => OK", "TAKEBACK 0,0 => ERROR bad coordinates",
+                   "PLAY 0,0 => ERROR my move [0,0]\n0,0",
+                   "TURN 10,10 => ERROR opponents's move [10,10]\nOK"});
+    Referee board(20, 20);
+    const std::optional<Move> move = board.engineMove(engine);
+    // The rejected stone was not placed: the opponent may still play there.
+    if (move && board.legal({10, 10})) {
+        board.play({10, 10}, 2);
         engine.send("TURN 10,10");
-        expectEngineMove(engine, board);
+        board.engineMove(engine);
     }
-    endGame();
+    end();
 }
 
-TEST_F(ProtocolTest, BeforeAnyBoardNoCellExists) {
-    expectAnswer("RESTART", "OK");
-    expectAnswer("TAKEBACK 0,0", "ERROR bad coordinates");
-    expectAnswer("PLAY 0,0", "ERROR my move [0,0]");
-    EXPECT_EQ(answer(engine), "0,0");
-    engine.send("BOARD");
-    expectAnswer("1,1,2", "ERROR opponents's move [1,1]");
-    engine.send("DONE");
-    EXPECT_EQ(answer(engine), "OK");
-    TrackedBoard board(20, 20);
-    expectEngineMove(engine, board);
-    endGame();
+TEST_F(ProtocolTest, InfoIsSilentAndAboutIsOneLineOfFivePairs) {
+    expectAnswers(engine, {"INFO", "INFO timeout_turn", "INFO unknown_key 5",
+                           "info TIMEOUT_TURN 1000", "INFO folder work dir",
+                           "INFO folder " + std::string(600, 'f'), "INFO max_memory 99999999999",
+                           "INFO   time_left   70000", "INFO game_type 1", "INFO rule 1", "ABOUT"});
+    const std::string about = engine.answer();
+    char version[16] = {}, author[64] = {}, country[64] = {}, email[64] = {};
+    ASSERT_EQ(std::sscanf(about.c_str(), AboutFormat, version, author, country, email), 4) << about;
+    EXPECT_EQ(about, std::string(R"(name="velka", version=")") + version + R"(", author=")" +
+                         author + R"(", country=")" + country + R"(", email=")" + email + '"');
+    // The version is the build date, year first.
+    int year = 0, month = 0, day = 0, used = 0;
+    std::sscanf(version, "%4d%2d%2d%n", &year, &month, &day, &used);
+    EXPECT_TRUE(std::strspn(version, "0123456789") == 8 && version[8] == 0 && year >= 2024 &&
+                month >= 1 && month <= 12 && day >= 1 && day <= 31)
+        << version;
+    // The engine still plays after all of it, and sends nothing more.
+    expectAnswers(engine, {"START 15 => OK", "BEGIN"});
+    Referee board(15, 15);
+    board.engineMove(engine);
+    EXPECT_EQ(engine.readLine(100), std::nullopt);
+    end();
 }
 
-TEST_F(ProtocolTest, RefusedFirstStartStillGetsTheDefaultBoard) {
-    expectAnswer("START 3", "ERROR size of the board");
-    engine.send("BEGIN");
-    EXPECT_EQ(answer(engine), "OK");
-    TrackedBoard board(20, 20);
-    expectEngineMove(engine, board);
-    endGame();
+TEST_F(ProtocolTest, BoardBlocksAddStonesAndReportBadLines) {
+    expectAnswers(
+        engine, {"START 15 => OK", "PLAY 0,0 => 0,0", "BOARD", "3,4,3 => ERROR winning move [3,4]",
+                 "END => " + BadLine, "ABOUT => " + BadLine, "1,2 => " + BadLine,
+                 "1,2,0 => " + BadLine, "1,2,4 => " + BadLine,
+                 "0,0,2 => ERROR opponents's move [0,0]",  // stones add to the board
+                 "7,7,1", "7,7,2 => ERROR opponents's move [7,7]",
+                 "15,3,2 => ERROR opponents's move [15,3]", "3,-1,1 => ERROR my move [3,-1]",
+                 "8,8,2", "7,8,2", "done"});
+    Referee board(15, 15);
+    for (const Move m : {Move{0, 0}, {7, 7}}) board.play(m, 1);
+    for (const Move m : {Move{8, 8}, {7, 8}}) board.play(m, 2);
+    board.engineMove(engine);
+    // The block's stones stand; a block of DONE alone thinks on the board as it is.
+    expectAnswers(engine,
+                  {"PLAY 8,8 => ERROR my move [8,8]\n8,8", "TAKEBACK 7,7 => OK", "BOARD", "DONE"});
+    board.play({7, 7}, 0);
+    board.engineMove(engine);
+    // The winning-move line placed nothing.
+    if (board.at({3, 4}) == 0) expectAnswers(engine, {"TAKEBACK 3,4 => ERROR bad coordinates"});
+    end();
 }
 
-TEST_F(ProtocolTest, CommandWordsMatchWholeWordsWithoutRegardToCase) {
-    expectAnswer("RESTARTX", "UNKNOWN RESTARTX");
-    expectAnswer("STARTX 5", "UNKNOWN STARTX 5");
-    expectAnswer("RE START", "UNKNOWN RE START");
-    expectAnswer("DONE", "UNKNOWN DONE");
-    expectAnswer("", "UNKNOWN ");
-    expectAnswer("hello\tworld  ", "UNKNOWN hello\tworld  ");
-    expectAnswer("  start 10", "OK");
-    expectAnswer("\tRectStart 7,9", "OK");
-    expectAnswer("pLaY 6,8", "6,8");
-    expectAnswer("restart", "OK");
-    expectAnswer("play 6,8", "6,8");  // the restart emptied the cell
-    endGame();
+TEST_F(ProtocolTest, CrLfAndOverLongLines) {
+    expectAnswers(engine,
+                  {"START 10\r => OK", "FOO\r => UNKNOWN FOO", "PLAY 3,4\r => 3,4",
+                   "BAR\rBAZ\r => UNKNOWN BAR BAZ",  // a CR inside a line is no line end
+                   // 1023 characters are a whole line; the answer is cut to 1023 characters.
+                   "FOO " + std::string(1019, 'a') + " => UNKNOWN FOO " + std::string(1011, 'a'),
+                   "START 15" + std::string(1015, ' ') + "\r => OK",
+                   // Beyond that the rest of the line is dropped, not read as a command.
+                   std::string(1023, ' ') + "START 12 => UNKNOWN " + std::string(1015, ' '),
+                   std::string(3000, 'b') + "START 12 => UNKNOWN " + std::string(1015, 'b'),
+                   "PLAY 14,14\r => 14,14", "BOARD\r", "5,5,2\r", "DONE\r"});
+    Referee board(15, 15);
+    board.play({14, 14}, 1);
+    board.play({5, 5}, 2);
+    board.engineMove(engine);
+    engine.send("END\r");
+    EXPECT_EQ(engine.waitForExit(), 0);
 }
 
-TEST_F(ProtocolTest, InfoIsSilentAndAboutAnswersOneLine) {
-    engine.send("INFO");
-    engine.send("INFO timeout_turn");
-    engine.send("INFO unknown_key 5");
-    engine.send("info TIMEOUT_TURN 1000");
-    engine.send("INFO folder work dir");
-    engine.send("INFO folder " + std::string(600, 'f'));
-    engine.send("INFO max_memory 99999999999");
-    engine.send("INFO   time_left   70000");
-    engine.send("INFO game_type 1");
-    engine.send("INFO rule 1");
-    engine.send("ABOUT");
-    const std::string about = answer(engine);
-    // Five pairs key="value", separated by a comma and a space, in this order.
-    std::vector<std::string> values;
-    size_t at = 0;
-    for (const char* key : {"name", "version", "author", "country", "email"}) {
-        const std::string opening = std::string(values.empty() ? "" : ", ") + key + "=\"";
-        ASSERT_EQ(about.compare(at, opening.size(), opening), 0) << key << " in: " << about;
-        at += opening.size();
-        const size_t closing = about.find('"', at);
-        ASSERT_NE(closing, std::string::npos) << about;
-        values.push_back(about.substr(at, closing - at));
-        EXPECT_FALSE(values.back().empty()) << key;
-        at = closing + 1;
+TEST_F(ProtocolTest, WholeGameWithTakeBackAndRestart) {
+    expectAnswers(engine, {"START 15 => OK", "BEGIN"});
+    Referee board(15, 15);
+    std::optional<Move> last = board.engineMove(engine);
+    Move opponent{};
+    for (Move wish : {Move{6, 6}, {8, 8}, {5, 9}, {10, 4}, {7, 3}}) {
+        ASSERT_TRUE(last);
+        while (!board.legal(wish)) wish.x = (wish.x + 1) % 15;
+        board.play(opponent = wish, 2);
+        engine.send("TURN " + text(wish));
+        last = board.engineMove(engine);
     }
-    EXPECT_EQ(at, about.size()) << about;
-    EXPECT_EQ(values[0], "velka");
-    const std::string& version = values[1];
-    ASSERT_EQ(version.size(), 8u);
-    ASSERT_EQ(version.find_first_not_of("0123456789"), std::string::npos) << version;
-    EXPECT_GE(std::stoi(version.substr(0, 4)), 2024);
-    EXPECT_GE(std::stoi(version.substr(4, 2)), 1);
-    EXPECT_LE(std::stoi(version.substr(4, 2)), 12);
-    EXPECT_GE(std::stoi(version.substr(6, 2)), 1);
-    EXPECT_LE(std::stoi(version.substr(6, 2)), 31);
-    // The engine still plays after all of it.
-    expectAnswer("START 15", "OK");
-    TrackedBoard board(15, 15);
-    engine.send("BEGIN");
-    expectEngineMove(engine, board);
-    EXPECT_TRUE(engine.silentFor(100));
-    endGame();
+    ASSERT_TRUE(last);
+    // The engine's own stone stands: the opponent cannot play there, and the think still starts.
+    const std::string own = text(*last);
+    expectAnswers(engine, {"TURN " + own + " => ERROR opponents's move [" + own + "]"});
+    last = board.engineMove(engine);
+    ASSERT_TRUE(last);
+    // The opponent takes back and plays again on the same cell.
+    expectAnswers(
+        engine, {"TAKEBACK " + text(*last) + " => OK",
+                 "TAKEBACK " + text(*last) + " => ERROR bad coordinates",
+                 "TAKEBACK " + text(opponent) + " => OK", "TAKEBACK 15,0 => ERROR bad coordinates",
+                 "TAKEBACK -1,3 => ERROR bad coordinates", "TURN " + text(opponent)});
+    board.play(*last, 0);
+    ASSERT_TRUE(board.engineMove(engine));
+    // RESTART empties the board and keeps its size.
+    expectAnswers(engine, {"RESTART => OK", "BEGIN"});
+    board = Referee(15, 15);
+    last = board.engineMove(engine);
+    if (last && board.legal(opponent)) {
+        board.play(opponent, 2);
+        engine.send("TURN " + text(opponent));
+        board.engineMove(engine);
+    }
+    end();
 }
 
-TEST_F(ProtocolTest, BoardBlockAddsStonesAndReportsBadLines) {
-    expectAnswer("START 15", "OK");
-    expectAnswer("PLAY 0,0", "0,0");
-    engine.send("BOARD");
-    expectAnswer("3,4,3", "ERROR winning move [3,4]");
-    expectAnswer("END", "ERROR x,y,who or DONE expected after BOARD");
-    expectAnswer("ABOUT", "ERROR x,y,who or DONE expected after BOARD");
-    expectAnswer("1,2", "ERROR x,y,who or DONE expected after BOARD");
-    expectAnswer("1,2,0", "ERROR x,y,who or DONE expected after BOARD");
-    expectAnswer("1,2,4", "ERROR x,y,who or DONE expected after BOARD");
-    expectAnswer("0,0,2", "ERROR opponents's move [0,0]");  // stones add to the board
-    engine.send("7,7,1");
-    expectAnswer("7,7,2", "ERROR opponents's move [7,7]");
-    expectAnswer("15,3,2", "ERROR opponents's move [15,3]");
-    expectAnswer("3,-1,1", "ERROR my move [3,-1]");
-    engine.send("8,8,2");
-    engine.send("7,8,2");
-    engine.send("done");
-    TrackedBoard board(15, 15);
-    board.set(0, 0, 1);
-    board.set(7, 7, 1);
-    board.set(8, 8, 2);
-    board.set(7, 8, 2);
-    const std::optional<Move> move = expectEngineMove(engine, board);
-    ASSERT_TRUE(move);
-    // The stones of the block stand; the winning-move line placed nothing.
-    expectAnswer("PLAY 8,8", "ERROR my move [8,8]");
-    EXPECT_EQ(answer(engine), "8,8");
-    expectAnswer("TAKEBACK 7,7", "OK");
-    if (move->x != 3 || move->y != 4) expectAnswer("TAKEBACK 3,4", "ERROR bad coordinates");
-    endGame();
-}
-
-TEST_F(ProtocolTest, BoardFollowedAtOnceByDoneThinksOnTheCurrentBoard) {
-    expectAnswer("START 10", "OK");
-    engine.send("BOARD");
-    engine.send("DONE");
-    TrackedBoard board(10, 10);
-    expectEngineMove(engine, board);
-    // A second block on top of the first.
-    engine.send("BOARD");
-    engine.send("2,2,2");
-    engine.send("DONE");
-    board.set(2, 2, 2);
-    expectEngineMove(engine, board);
-    endGame();
-}
-
-TEST_F(ProtocolTest, OverLongLineIsCutAndItsRestIsNotACommand) {
-    // The command word itself is not cut short by the line limit.
-    std::string longLine = "FOO " + std::string(1019, 'a');
-    ASSERT_EQ(longLine.size(), 1023u);
-    longLine += "\nSTART 10\n" + std::string(2000, 'b');  // the rest would be a command if read
-    engine.sendRaw(longLine + "START 10\n");
-    // "UNKNOWN " and the line, cut to the answer's 1023 characters.
-    EXPECT_EQ(answer(engine), ("UNKNOWN FOO " + std::string(1019, 'a')).substr(0, 1023));
-    EXPECT_EQ(answer(engine), "OK");
-    EXPECT_EQ(answer(engine), "UNKNOWN " + std::string(1015, 'b'));
-    // 1023 characters, then START: the part beyond the limit is dropped with the line.
-    engine.sendRaw(std::string(1023, ' ') + "START 12\nABOUT\n");
-    EXPECT_EQ(answer(engine), "UNKNOWN " + std::string(1015, ' '));
-    EXPECT_EQ(answer(engine).rfind("name=\"velka\"", 0), 0u);
-    // A line of exactly 1023 characters and CR LF is a whole line.
-    engine.sendRaw("START 15" + std::string(1015, ' ') + "\r\n");
-    EXPECT_EQ(answer(engine), "OK");
-    endGame();
-}
-
-TEST_F(ProtocolTest, CrLfLinesAreReadLikeLfLines) {
-    engine.sendRaw("START 10\r\n");
-    EXPECT_EQ(answer(engine), "OK");
-    engine.sendRaw("FOO\r\n");
-    EXPECT_EQ(answer(engine), "UNKNOWN FOO");
-    engine.sendRaw("PLAY 3,4\r\n");
-    EXPECT_EQ(answer(engine), "3,4");
-    engine.sendRaw("BOARD\r\n5,5,2\r\nDONE\r\n");
-    TrackedBoard board(10, 10);
-    board.set(3, 4, 1);
-    board.set(5, 5, 2);
-    expectEngineMove(engine, board);
-    // A CR inside a line is not a line end: it is echoed as a space.
-    engine.sendRaw("BAR\rBAZ\r\n");
-    EXPECT_EQ(answer(engine), "UNKNOWN BAR BAZ");
-    engine.sendRaw("END\r\n");
+TEST_F(ProtocolTest, FullBoardGetsAnErrorInsteadOfAMove) {
+    expectAnswers(engine, {"START 5 => OK", "BOARD"});
+    // Pairs alternating along rows, rows alternating: no five anywhere. (4,4) stays empty.
+    for (int i = 0; i < 24; ++i)
+        engine.send(text({i % 5, i / 5}) + "," + std::to_string(1 + (i % 5 / 2 + i / 5) % 2));
+    // With no cell left no coordinate may go out, and the engine stays at the manager's service.
+    expectAnswers(engine, {"DONE => 4,4", "BEGIN => ERROR no empty cell on the board",
+                           "TAKEBACK 2,2 => OK", "BEGIN => 2,2", "END"});
     EXPECT_EQ(engine.waitForExit(), 0);
 }
 
-TEST_F(ProtocolTest, LinesAfterEndAreNotRead) {
-    engine.send("END");
-    engine.send("ABOUT");
+// A think of 30 s answers ABOUT, INFO and bad or unknown lines at once, while board commands wait
+// for its move; an INFO time_left that leaves the minimum budget ends it at the next clock check.
+TEST_F(ProtocolTest, ThinkAnswersAtOnceAndStopsOnAShrunkBudget) {
+    expectAnswers(
+        engine, {"INFO timeout_turn 30000", "INFO time_left 100000000", "START 20 => OK", "BOARD"});
+    // A middle game with no forced win, so the main search runs to its budget.
+    Referee board(20, 20);
+    board.sendStones(engine, "9,9 10,9 12,12", 1);
+    board.sendStones(engine, "10,10 11,11 8,9", 2);
+    expectAnswers(engine, {"DONE", "ABOUT"});
+    EXPECT_EQ(engine.answer().rfind("name=\"velka\", ", 0), 0u);
+    expectAnswers(engine, {"UNKNOWNWORD => UNKNOWN UNKNOWNWORD",
+                           "START => ERROR bad START parameter", "INFO time_left 1000"});
+    const int64_t cut = nowMs();
+    expectAnswers(engine, {"PLAY 0,0", "END"});
+    board.engineMove(engine);
+    EXPECT_LT(nowMs() - cut, 500 + lateness());
+    EXPECT_EQ(engine.answer(), "0,0");
     EXPECT_EQ(engine.waitForExit(), 0);
-    EXPECT_EQ(engine.readLine(1000), std::nullopt);
 }
 
-TEST_F(ProtocolTest, EndOfInputWhileIdleEndsWithStatusZero) {
-    expectAnswer("START 10", "OK");
-    engine.closeInput();
-    EXPECT_EQ(engine.waitForExit(), 0);
-}
-
-TEST_F(ProtocolTest, EndOfInputWithoutLineEndStillRunsTheLastCommand) {
-    engine.sendRaw("START 10");
-    engine.closeInput();
-    EXPECT_EQ(answer(engine), "OK");
-    EXPECT_EQ(engine.waitForExit(), 0);
-}
-
-TEST_F(ProtocolTest, EndOfInputInsideABoardBlockEndsWithStatusZero) {
-    expectAnswer("START 10", "OK");
-    engine.send("BOARD");
-    engine.send("1,1,2");
-    engine.closeInput();
-    EXPECT_EQ(engine.waitForExit(), 0);
-    EXPECT_EQ(engine.readLine(1000), std::nullopt);
-}
-
-TEST_F(ProtocolTest, EndOfInputDuringAThinkSendsTheMoveFirst) {
-    expectAnswer("START 10", "OK");
-    engine.send("BEGIN");
-    engine.closeInput();
-    TrackedBoard board(10, 10);
-    expectEngineMove(engine, board);
-    EXPECT_EQ(engine.waitForExit(), 0);
+// Whatever the state, the end of input (or END) ends the engine with status 0, after the answers
+// that are due and nothing else.
+TEST(EndOfInput, EndsCleanlyAfterTheDueAnswers) {
+    for (const char* input : {"START 10\nEND\nABOUT\n", "START 10\n",
+                              "START 10",  // the last line without its line end still counts
+                              "START 10\nBOARD\n1,1,2\n", "START 10\nBEGIN\n"}) {
+        SCOPED_TRACE(input);
+        EngineProcess engine;
+        engine.sendRaw(input);
+        engine.closeInput();
+        EXPECT_EQ(engine.answer(), "OK");
+        Referee board(10, 10);
+        if (std::strstr(input, "BEGIN") != nullptr) board.engineMove(engine);  // the think's move
+        EXPECT_EQ(engine.waitForExit(), 0);
+        EXPECT_EQ(engine.readLine(1000), std::nullopt);
+    }
 }
 
 TEST(ConsoleStart, AConsoleUserIsToldToUseAManagerAndStillServed) {
     if (expectCrlf()) GTEST_SKIP() << "whether Wine shows a terminal as a console is Wine's affair";
-    EngineProcess engine(EngineProcess::StdinKind::Console);
+    EngineProcess engine(true);
     ASSERT_TRUE(engine.running());
-    EXPECT_EQ(answer(engine),
+    EXPECT_EQ(engine.answer(),
               "MESSAGE Gomoku AI should not be started directly. Please install gomoku manager "
               "(https://sourceforge.net/projects/piskvork). Then enter path to this exe file in "
               "players settings.");
-    engine.send("START 10");
-    EXPECT_EQ(answer(engine), "OK");
-    engine.send("END");
+    expectAnswers(engine, {"START 10 => OK", "END"});
     EXPECT_EQ(engine.waitForExit(), 0);
 }
 

@@ -1,48 +1,174 @@
-// A manager's view of the engine: starts pbrain-velka as a child process with pipes on its
-// standard input and output, writes command lines and reads answer lines with time limits.
+// A manager's view of the engine: pbrain-velka as a child process with pipes on its standard
+// input and output, answer lines read with time limits, and a referee that judges its moves.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <optional>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "patterns/pattern_table.h"
+#include "search/forbidden.h"
 
 namespace velka::testing {
 
-// The command that starts the engine: VELKA_ENGINE from the environment (split at spaces, e.g.
-// "wine /path/pbrain-velka64.exe"), or the engine built with the tests.
+// VELKA_ENGINE from the environment (split at spaces, e.g. "wine pbrain-velka64.exe"), or the
+// engine built with the tests.
 std::string engineCommand();
-// True when the engine under test writes CR LF line ends (VELKA_EXPECT_CRLF=1, a Windows build).
+// A Windows build writes CR LF line ends (VELKA_EXPECT_CRLF=1).
 bool expectCrlf();
+// Slack beyond the budget for a move to arrive; sanitizer builds (VELKA_SANITIZED=1) run slower.
+int lateness();
+int64_t nowMs();
 
 class EngineProcess {
   public:
-    EngineProcess();
-    // With StdinKind::Console the engine's standard input is a pseudo-terminal, as when a person
-    // starts it from a shell; its output is a pipe either way.
-    enum class StdinKind { Pipe, Console };
-    explicit EngineProcess(StdinKind stdinKind);
+    // consoleInput: standard input is a pseudo-terminal, as when a person starts the engine.
+    explicit EngineProcess(bool consoleInput = false);
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;
 
-    bool running() const;
-    // Writes the line and a LF.
-    void send(const std::string& line);
-    // Writes bytes exactly as given (for CR LF, over-long lines, missing line ends).
+    bool running();
+    void send(const std::string& line) { sendRaw(line + "\n"); }
     void sendRaw(const std::string& bytes);
-    // The next answer line without its line end; nullopt on time-out or end of output.
+    // Milliseconds since the last write, to time the answer to it.
+    int64_t sinceSend() const { return nowMs() - sentAt_; }
+    // The next line without its line end (which must be the platform's); nullopt on time-out or
+    // end of output.
     std::optional<std::string> readLine(int timeoutMs = 10000);
-    // Whether the last line read ended in CR LF.
-    bool lastLineHadCarriageReturn() const;
-    // True when no output arrives within ms.
-    bool silentFor(int ms);
-    // Closes the engine's standard input (end of input).
+    // The next line; a missing one is a failure.
+    std::string answer(int timeoutMs = 10000);
     void closeInput();
-    // Exit status, or -1 when the engine did not exit within the time (it is then killed).
+    // Exit status, or -1 when the engine did not exit in time (it is then killed).
     int waitForExit(int timeoutMs = 10000);
 
   private:
-    struct Impl;
-    Impl* impl_;
+    int pid_ = -1;
+    int toEngine_ = -1;
+    int fromEngine_ = -1;
+    int status_ = -2;
+    int64_t sentAt_ = 0;
+    std::string pending_;
+};
+
+// A transcript of steps "command => answer": the command is sent and must get exactly that answer
+// ('\n' between several lines); a step without "=>" gets none.
+inline void expectAnswers(EngineProcess& engine, const std::vector<std::string>& transcript) {
+    for (const std::string& step : transcript) {
+        const size_t arrow = step.find(" => ");
+        engine.send(step.substr(0, arrow));
+        std::istringstream lines(arrow == std::string::npos ? "" : step.substr(arrow + 4));
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_EQ(engine.answer(), line) << "after: " << step.substr(0, 40);
+    }
+}
+
+struct Move {
+    int x;
+    int y;
+};
+
+inline std::string text(Move m) {
+    return std::to_string(m.x) + "," + std::to_string(m.y);
+}
+
+// The test's own record of a game (1 the engine or the first player, black in Renju; 2 the other)
+// under rule bits 0, 1 or 4.
+class Referee {
+  public:
+    Referee(int width, int height, int rule = 0)
+        : width_(width), height_(height), rule_(rule), cells_(width * height, 0) {
+        if (rule_ != 4) return;
+        // The stones are mirrored on the engine library's board to ask its forbidden-point test.
+        patterns::buildPatternTables(patterns::RuleVariant::Renju);
+        board::initBoard(width, height);
+        board::buildWindowOffsets(width);
+        board::engineBoard.firstPlayer = 1;
+    }
+
+    bool onBoard(Move m) const { return m.x >= 0 && m.y >= 0 && m.x < width_ && m.y < height_; }
+    int at(Move m) const { return cells_[m.x + m.y * width_]; }
+    bool legal(Move m) const { return onBoard(m) && at(m) == 0; }
+    bool full() const { return stones_ == width_ * height_; }
+    bool forbidden(Move m) const {
+        return rule_ == 4 && search::forbiddenIfPlayed(board::cellIndex(m.x, m.y), 1);
+    }
+    // who 0 takes the stone back.
+    void play(Move m, int who) {
+        stones_ += who != 0 ? 1 : -1;
+        cells_[m.x + m.y * width_] = who;
+        if (rule_ == 4) board::setCell(board::cellIndex(m.x, m.y), who);
+    }
+
+    // Whether the stone on m makes five for its owner: exactly five in exact five and for Renju
+    // black, five or more otherwise.
+    bool wins(Move m) const {
+        const int who = at(m);
+        const bool exact = rule_ == 1 || (rule_ == 4 && who == 1);
+        for (const Move step : {Move{1, 0}, Move{0, 1}, Move{1, 1}, Move{-1, 1}}) {
+            int run = 1;
+            for (const int sign : {1, -1}) {
+                Move c{m.x + sign * step.x, m.y + sign * step.y};
+                for (; onBoard(c) && at(c) == who; c = {c.x + sign * step.x, c.y + sign * step.y})
+                    ++run;
+            }
+            if (exact ? run == 5 : run >= 5) return true;
+        }
+        return false;
+    }
+
+    // An empty cell on which `who` would win at once, if there is one.
+    std::optional<Move> winningCell(int who) {
+        for (int i = 0; i < width_ * height_; ++i) {
+            const Move m{i % width_, i / width_};
+            if (at(m) != 0) continue;
+            cells_[i] = who;
+            const bool won = wins(m);
+            cells_[i] = 0;
+            if (won) return m;
+        }
+        return std::nullopt;
+    }
+
+    // Sends the cells "x,y x,y ..." as BOARD lines of `who` and records them.
+    void sendStones(EngineProcess& engine, const std::string& cells, int who) {
+        std::istringstream list(cells);
+        Move m{};
+        for (char comma = 0; list >> m.x >> comma >> m.y;) {
+            play(m, who);
+            engine.send(text(m) + "," + std::to_string(who));
+        }
+    }
+
+    // Reads the engine's answer, which must be "x,y" with two unsigned numbers and nothing else, a
+    // legal move here and, for Renju black, no forbidden point; and records it for `who`.
+    std::optional<Move> engineMove(EngineProcess& engine, int who = 1, int timeoutMs = 10000) {
+        const std::string line = engine.answer(timeoutMs);
+        Move m{};
+        int used = 0;
+        if (line.size() > 9 || line.find_first_not_of("0123456789,") != std::string::npos ||
+            std::sscanf(line.c_str(), "%d,%d%n", &m.x, &m.y, &used) != 2 ||
+            used != static_cast<int>(line.size()) || !legal(m) || (who == 1 && forbidden(m))) {
+            ADD_FAILURE() << "expected a legal move on the " << width_ << "x" << height_
+                          << " board, got: " << line;
+            return std::nullopt;
+        }
+        play(m, who);
+        return m;
+    }
+
+  private:
+    int width_;
+    int height_;
+    int rule_;
+    std::vector<int> cells_;
+    int stones_ = 0;
 };
 
 }  // namespace velka::testing
