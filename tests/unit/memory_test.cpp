@@ -11,54 +11,39 @@ using namespace velka::search;
 using velka::board::engineBoard;
 
 constexpr uint64_t MiB = uint64_t{1} << 20;
+constexpr size_t Largest = size_t{16} << MaxMemoryLog2;
 
-// Must run in a fresh process (ctest runs each case on its own): the very first sizing builds the
-// table even though its limit, 0, equals the initial lastLimit.
+// Runs first (ctest gives each case its own process): the very first sizing builds a table even
+// though its limit, 0, equals the initial last limit.
 TEST(MemorySizing, FirstCallBuildsTheLargestTableForNoLimit) {
     if (searchMemory.sized) GTEST_SKIP() << "memory already sized in this process";
     EXPECT_EQ(searchMemory.size, sizeof(SearchMemoryEntry));  // the static entry until then
-    EXPECT_EQ(sizeMemoryWithWorkingSet(0, 50 * MiB), size_t{16} << 24);
-    EXPECT_EQ(searchMemory.mask, (1u << 24) - 1);
-    EXPECT_EQ(searchMemory.k, 24);
+    EXPECT_EQ(sizeMemoryWithWorkingSet(0, 50 * MiB), Largest);
+    EXPECT_EQ(searchMemory.mask, (1u << MaxMemoryLog2) - 1);
     releaseMemory();
 }
 
 TEST(MemorySizing, LargestPowerOfTwoThatFitsBesideTheWorkingSet) {
     const uint64_t w = 40 * MiB;
-    struct Case {
-        uint64_t limit;
-        size_t size;
-    };
-    const Case cases[] = {
-        {w + MiB, MiB},                                // exact fit
-        {w + MiB - 1, MiB / 2},                        // one byte short
-        {w + 3 * MiB, 2 * MiB},                        // between powers
-        {w + 32, 32},                                  // two entries, the smallest table
-        {w + 31, 16},                                  // less: the static entry
-        {w - 1, 16},                                   // working set alone is over the limit
-        {1, 16},                                       //
-        {w + (uint64_t{16} << 24), size_t{16} << 24},  // 256 MiB is the largest table
-        {0xFFFFFFFFu, size_t{16} << 24},               // negative max_memory taken as unsigned
-        {0, size_t{16} << 24},                         // no limit
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.limit);
-        EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(c.limit), w), c.size);
-        EXPECT_EQ(searchMemory.size, c.size);
-        EXPECT_EQ(size_t{searchMemory.mask} + 1, c.size / 16);
-        EXPECT_NE(searchMemory.table, nullptr);
+    // Rows: limit, table size. An exact fit, one byte short, between powers, two entries (the
+    // smallest table), the static entry, the largest table, a negative max_memory, no limit.
+    const uint64_t cases[][2] = {{w + MiB, MiB}, {w + MiB - 1, MiB / 2}, {w + 3 * MiB, 2 * MiB},
+                                 {w + 32, 32},   {w + 31, 16},           {w - 1, 16},
+                                 {1, 16},        {w + Largest, Largest}, {0xFFFFFFFFu, Largest},
+                                 {0, Largest}};
+    for (const auto& [limit, size] : cases) {
+        SCOPED_TRACE(limit);
+        EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(limit), w), size);
+        EXPECT_EQ(searchMemory.size, size);
+        EXPECT_EQ(uint64_t{searchMemory.mask} + 1, size / 16);
     }
     // A working set beyond 4 GiB cannot wrap round into a small sum.
     EXPECT_EQ(sizeMemoryWithWorkingSet(1000 * MiB, uint64_t{1} << 63), 16u);
+    const size_t measured = sizeMemory(static_cast<uint32_t>(200 * MiB));
+    EXPECT_GE(measured, 16u);
+    EXPECT_LE(measured, 200 * MiB);
     releaseMemory();
     EXPECT_EQ(searchMemory.size, 16u);
-}
-
-TEST(MemorySizing, MeasuredWorkingSetKeepsTableWithinLimit) {
-    const size_t size = sizeMemory(static_cast<uint32_t>(200 * MiB));
-    EXPECT_GE(size, 16u);
-    EXPECT_LE(size, 200 * MiB);
-    releaseMemory();
 }
 
 class Memory : public ::testing::Test {
@@ -73,64 +58,43 @@ class Memory : public ::testing::Test {
         engineBoard.hash = 0;
     }
     static void at(uint64_t hash) { engineBoard.hash = hash; }
+    static int32_t probe() { return probeMemory(0, LossScore, WinScore); }
 };
 
 TEST_F(Memory, WipeEmptiesEverySlot) {
-    for (uint64_t h = 0; h < 3 * (searchMemory.mask + uint64_t{1}); h += 7919) {
+    for (uint64_t h = 0; h < 3 * 0x10000; h += 7919) {
         at(h * 0x9E3779B97F4A7C15ull);
         storeMemory(4, 17, BoundExact);
     }
     wipeMemory();
-    for (uint32_t i = 0; i <= searchMemory.mask; ++i) {
-        const SearchMemoryEntry& e = searchMemory.table[i];
-        ASSERT_EQ(e.bound, SlotEmpty) << i;
-        ASSERT_EQ(e.depth, 127) << i;
-        ASSERT_EQ(e.hashLow, 2139062143u) << i;
-        ASSERT_EQ(e.hashHigh, 2139062143u) << i;
-        ASSERT_EQ(e.value, NoScore) << i;
-    }
-    for (uint64_t h = 0; h < 3 * (searchMemory.mask + uint64_t{1}); h += 7919) {
-        at(h * 0x9E3779B97F4A7C15ull);
-        ASSERT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-    }
-    // Even the hash that spells the wipe pattern misses: the bound byte is SlotEmpty.
-    at(0x7F7F7F7F7F7F7F7Full);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
+    for (uint32_t i = 0; i <= searchMemory.mask; ++i)
+        ASSERT_EQ(searchMemory.table[i].bound, SlotEmpty) << i;
+    at(0x7F7F7F7F7F7F7F7Full);  // spells the wipe pattern, yet the bound byte says empty
+    EXPECT_EQ(probe(), NoScore);
 }
 
 TEST_F(Memory, ProbeAnswersBoundsWithTheWindowEdge) {
     at(0x1234567800000001ull);
-    storeMemory(6, 10, BoundUpper);
-    EXPECT_EQ(probeMemory(6, 20, 30), 20);
-    EXPECT_EQ(probeMemory(6, 10, 30), 10);  // value equal to alpha still answers
-    EXPECT_EQ(probeMemory(6, 5, 30), NoScore);
-    EXPECT_EQ(probeMemory(7, 20, 30), NoScore);  // searched too shallow
-    EXPECT_EQ(probeMemory(2, 20, 30), 20);
-
-    storeMemory(6, 10, BoundLower);
-    EXPECT_EQ(probeMemory(6, -50, 5), 5);
-    EXPECT_EQ(probeMemory(6, -50, 10), 10);
-    EXPECT_EQ(probeMemory(6, -50, 20), NoScore);
-
-    storeMemory(6, -33, BoundExact);
-    EXPECT_EQ(probeMemory(6, 0, 1), -33);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), -33);
-
-    storeMemory(6, 10, SlotEmpty);
-    EXPECT_EQ(probeMemory(6, 20, 30), NoScore);
-}
-
-TEST_F(Memory, ProbeChecksTheWholeHash) {
+    // Rows: bound stored with value 10 at depth 6, probe depth, alpha, beta, answer.
+    const int32_t cases[][5] = {{BoundUpper, 6, 20, 30, 20},     {BoundUpper, 6, 10, 30, 10},
+                                {BoundUpper, 6, 5, 30, NoScore}, {BoundUpper, 7, 20, 30, NoScore},
+                                {BoundUpper, 2, 20, 30, 20},     {BoundLower, 6, -50, 5, 5},
+                                {BoundLower, 6, -50, 10, 10},    {BoundLower, 6, -50, 20, NoScore},
+                                {BoundExact, 6, 0, 1, 10},       {BoundExact, 0, 20, 30, 10},
+                                {SlotEmpty, 6, 20, 30, NoScore}};
+    for (const auto& c : cases) {
+        storeMemory(6, 10, static_cast<uint8_t>(c[0]));
+        EXPECT_EQ(probeMemory(c[1], c[2], c[3]), c[4]) << c[0] << " " << c[1] << " " << c[2];
+    }
+    // The whole hash is checked: same slot, other high or low word; then another slot.
     at(0xAAAA0000BBBB0001ull);
     storeMemory(3, 99, BoundExact);
-    at(0xAAAA0001BBBB0001ull);  // same slot and low word, other high word
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-    at(0xAAAA0000BBBC0001ull);  // same slot, other low word
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-    at(0xAAAA0000BBBB0002ull);  // other slot
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
+    for (uint64_t other : {0xAAAA0001BBBB0001ull, 0xAAAA0000BBBC0001ull, 0xAAAA0000BBBB0002ull}) {
+        at(other);
+        EXPECT_EQ(probe(), NoScore) << std::hex << other;
+    }
     at(0xAAAA0000BBBB0001ull);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), 99);
+    EXPECT_EQ(probe(), 99);
 }
 
 TEST_F(Memory, DeeperEntryStaysShallowerOrEqualIsReplaced) {
@@ -140,22 +104,13 @@ TEST_F(Memory, DeeperEntryStaysShallowerOrEqualIsReplaced) {
     storeMemory(5, 50, BoundExact);
     at(b);
     storeMemory(3, 30, BoundExact);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-    at(a);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), 50);
-
-    at(b);
+    EXPECT_EQ(probe(), NoScore);
     storeMemory(5, 31, BoundExact);
     EXPECT_EQ(probeMemory(5, LossScore, WinScore), 31);
-    at(a);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-
-    // The same position is also kept at its deeper result.
-    at(b);
-    storeMemory(1, 11, BoundExact);
+    storeMemory(1, 11, BoundExact);  // the same position keeps its deeper result too
     EXPECT_EQ(probeMemory(5, LossScore, WinScore), 31);
-    storeMemory(9, 12, BoundLower);
-    EXPECT_EQ(probeMemory(9, -100, 12), 12);
+    at(a);
+    EXPECT_EQ(probe(), NoScore);
 }
 
 TEST_F(Memory, SameLimitKeepsTableAndContentsOtherLimitRebuilds) {
@@ -164,10 +119,9 @@ TEST_F(Memory, SameLimitKeepsTableAndContentsOtherLimitRebuilds) {
     SearchMemoryEntry* table = searchMemory.table;
     EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(MiB), 500 * MiB), MiB);
     EXPECT_EQ(searchMemory.table, table);
-    EXPECT_EQ(probeMemory(2, LossScore, WinScore), 77);
-
+    EXPECT_EQ(probe(), 77);
     EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(2 * MiB), 0), 2 * MiB);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
+    EXPECT_EQ(probe(), NoScore);
 }
 
 TEST_F(Memory, NoWinMarksAreInvisibleToTheMainSearch) {
@@ -175,35 +129,31 @@ TEST_F(Memory, NoWinMarksAreInvisibleToTheMainSearch) {
     EXPECT_FALSE(isMarkedNoWin());
     markNoWin();
     EXPECT_TRUE(isMarkedNoWin());
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
+    EXPECT_EQ(probe(), NoScore);
     at(0x0BADF00E12345678ull);  // same slot, other position
     EXPECT_FALSE(isMarkedNoWin());
-
     // A store at the lowest depth overwrites the mark despite the wiped depth byte of 127.
     at(0x0BADF00D12345678ull);
     storeMemory(0, 5, BoundExact);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), 5);
+    EXPECT_EQ(probe(), 5);
 }
 
 TEST_F(Memory, StaticEntryServesEveryPosition) {
     EXPECT_EQ(sizeMemoryWithWorkingSet(31, 0), 16u);
     wipeMemory();
-    at(1);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-    storeMemory(2, 21, BoundExact);
-    EXPECT_EQ(probeMemory(2, LossScore, WinScore), 21);
-    at(2);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-    storeMemory(2, 22, BoundExact);
-    EXPECT_EQ(probeMemory(2, LossScore, WinScore), 22);
-    at(1);
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
-
-    // After a release the static entry stands in, so a stray probe cannot crash, and the next
-    // sizing builds a real table even for the limit it had before.
+    for (uint64_t h : {1, 2}) {
+        at(h);
+        EXPECT_EQ(probe(), NoScore);
+        storeMemory(2, 20 + static_cast<int32_t>(h), BoundExact);
+        EXPECT_EQ(probe(), 20 + static_cast<int32_t>(h));
+    }
+    at(1);  // the other position took the one slot
+    EXPECT_EQ(probe(), NoScore);
+    // After a release a stray probe cannot crash, and the next sizing builds a real table even for
+    // the limit it had before.
     releaseMemory();
     wipeMemory();
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
+    EXPECT_EQ(probe(), NoScore);
     EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(MiB), 0), MiB);
 }
 
