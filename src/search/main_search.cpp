@@ -52,36 +52,26 @@ std::array<VariantSearch, VariantCount> variantSearches;
 SearchStats stats;
 
 // What differs between the three searches: the leaf verdict, the evaluation field and the
-// candidate generators.
-struct FreestylePolicy {
-    static constexpr RuleVariant Variant = RuleVariant::Freestyle;
+// candidate generators. Freestyle and exact five differ only in the class field they read.
+template <RuleVariant V, ShapeField F, CandidateGenerator G>
+struct LineRulesPolicy {
+    static constexpr RuleVariant Variant = V;
     static int32_t verdict(int32_t lastMove) {
-        return stoneMakesFive<ShapeField::Free>(lastMove) ? LossScore : NoScore;
+        return stoneMakesFive<F>(lastMove) ? LossScore : NoScore;
     }
     static int32_t evaluate(const VariantSearch& s, int32_t side) {
-        return evaluateStones<ShapeField::Free>(s.stones.data(), s.stoneCount, side);
+        return evaluateStones<F>(s.stones.data(), s.stoneCount, side);
     }
     template <CandidateMode M>
     static int32_t candidates(const ScanArea& area, int32_t side, int32_t* out, int32_t cap) {
-        return generateIn<ShapeField::Free, false, M>(candidateList(CandidateGenerator::Freestyle),
-                                                      area, side, out, cap);
+        return generateIn<F, false, M>(candidateList(G), area, side, out, cap);
     }
 };
 
-struct ExactFivePolicy {
-    static constexpr RuleVariant Variant = RuleVariant::ExactFive;
-    static int32_t verdict(int32_t lastMove) {
-        return stoneMakesFive<ShapeField::Exact>(lastMove) ? LossScore : NoScore;
-    }
-    static int32_t evaluate(const VariantSearch& s, int32_t side) {
-        return evaluateStones<ShapeField::Exact>(s.stones.data(), s.stoneCount, side);
-    }
-    template <CandidateMode M>
-    static int32_t candidates(const ScanArea& area, int32_t side, int32_t* out, int32_t cap) {
-        return generateIn<ShapeField::Exact, false, M>(candidateList(CandidateGenerator::ExactFive),
-                                                       area, side, out, cap);
-    }
-};
+using FreestylePolicy =
+    LineRulesPolicy<RuleVariant::Freestyle, ShapeField::Free, CandidateGenerator::Freestyle>;
+using ExactFivePolicy =
+    LineRulesPolicy<RuleVariant::ExactFive, ShapeField::Exact, CandidateGenerator::ExactFive>;
 
 struct RenjuPolicy {
     static constexpr RuleVariant Variant = RuleVariant::Renju;
