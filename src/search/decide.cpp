@@ -4,6 +4,7 @@
 
 #include "board/board.h"
 #include "board/spiral.h"
+#include "search/forbidden.h"
 #include "search/main_search.h"
 #include "search/threat.h"
 
@@ -31,12 +32,30 @@ int32_t decideExactFive() {
     return decideWith(ThreatSearchKind::ExactFive, RuleVariant::ExactFive);
 }
 
+// The first empty cell of the spiral on which the engine's black stone is allowed, or fallback
+// when there is none.
+int32_t firstAllowedSpiralCell(int32_t fallback) {
+    for (int32_t i = 0; i < engineBoard.cellCount; ++i) {
+        const int32_t cell = board::spiralCell(i);
+        if (engineBoard.cells[cell] == board::CellEmpty && !forbiddenIfPlayed(cell, board::CellOwn))
+            return cell;
+    }
+    return fallback;
+}
+
 // The census counts the engine as first player (black) on equal stone counts.
 int32_t decideRenju() {
-    const ThreatSearchKind kind = engineBoard.firstPlayer == board::CellOwn
-                                      ? ThreatSearchKind::RenjuBlack
-                                      : ThreatSearchKind::RenjuWhite;
-    return decideWith(kind, RuleVariant::Renju);
+    const bool engineBlack = engineBoard.firstPlayer == board::CellOwn;
+    const int32_t cell =
+        decideWith(engineBlack ? ThreatSearchKind::RenjuBlack : ThreatSearchKind::RenjuWhite,
+                   RuleVariant::Renju);
+    // A lost black can be left with a forbidden point: the one cell that blocks white's five, the
+    // spiral fallback when every searched move lost or the clock ran out first. A forbidden stone
+    // loses on the spot, and a manager may reject it as illegal, so black plays an allowed cell.
+    if (engineBlack && cell >= 0 && forbiddenIfPlayed(cell, board::CellOwn)) {
+        return firstAllowedSpiralCell(cell);
+    }
+    return cell;
 }
 
 constexpr std::array<int32_t (*)(), 3> Decisions{decideFreestyle, decideExactFive, decideRenju};

@@ -7,6 +7,7 @@
 
 #include "board/board.h"
 #include "board/spiral.h"
+#include "search/forbidden.h"
 #include "search/memory.h"
 #include "search/time_control.h"
 
@@ -115,6 +116,27 @@ TEST_F(Decide, LastEmptyCellAndFullBoard) {
             }
         }
     }
+}
+
+// Black (the engine) must block white's five on (7, 7), a double-three point: every move loses,
+// but a forbidden one would lose on the spot, so an allowed cell is played instead.
+TEST_F(Decide, RenjuBlackNeverPlaysAForbiddenPoint) {
+    newBoard(15);
+    for (const auto& [x, y] : {std::pair{5, 7}, {6, 7}, {7, 5}, {7, 6}, {2, 2}})
+        board::setCell(board::cellIndex(x, y), board::CellOwn);
+    for (const int32_t i : {3, 4, 5, 6})
+        board::setCell(board::cellIndex(i, i), board::CellOpponent);
+    prepareTurn(RuleVariant::Renju);
+    ASSERT_TRUE(search::forbiddenIfPlayed(board::cellIndex(7, 7), board::CellOwn));
+    const int32_t move = search::decideMove(RuleVariant::Renju);
+    ASSERT_NE(move, board::NoCell);
+    EXPECT_EQ(engineBoard.cells[move], board::CellEmpty);
+    EXPECT_FALSE(search::forbiddenIfPlayed(move, board::CellOwn));
+    // Colours exchanged: the engine is white and its five on (7, 7) is no forbidden point.
+    for (int32_t i = 0; i < engineBoard.cellCount; ++i)
+        if (engineBoard.cells[i] != board::CellEmpty) board::setCell(i, engineBoard.cells[i] ^ 3);
+    prepareTurn(RuleVariant::Renju);
+    EXPECT_EQ(search::decideMove(RuleVariant::Renju), board::cellIndex(7, 7));
 }
 
 }  // namespace
