@@ -76,32 +76,31 @@ void startBoard(int32_t width, int32_t height) {
     if (boardSizeAccepted(width, height)) setBoardReady();
 }
 
+// Reads the numbers behind the command word; when they are not all there, answers the
+// command's parameter error and returns false.
+bool readArguments(const char* line, int32_t* values, int count, const char* error) {
+    if (scanNumbers(line, true, values, count) == count) return true;
+    sendError("%s", error);
+    return false;
+}
+
 Flow handleStart(char* line, std::FILE*) {
     int32_t size = 0;
-    if (scanNumbers(line, true, &size, 1) != 1) {
-        sendError("bad START parameter");
-        return Flow::Continue;
-    }
+    if (!readArguments(line, &size, 1, "bad START parameter")) return Flow::Continue;
     startBoard(size, size);
     return Flow::Continue;
 }
 
 Flow handleRectStart(char* line, std::FILE*) {
     int32_t sides[2] = {};
-    if (scanNumbers(line, true, sides, 2) != 2) {
-        sendError("bad RECTSTART parameters");
-        return Flow::Continue;
-    }
+    if (!readArguments(line, sides, 2, "bad RECTSTART parameters")) return Flow::Continue;
     startBoard(sides[0], sides[1]);
     return Flow::Continue;
 }
 
 Flow handleTurn(char* line, std::FILE*) {
     int32_t cell[2] = {};
-    if (scanNumbers(line, true, cell, 2) != 2) {
-        sendError("bad TURN parameters");
-        return Flow::Continue;
-    }
+    if (!readArguments(line, cell, 2, "bad TURN parameters")) return Flow::Continue;
     waitForIdle();
     opponentMove(cell[0], cell[1]);
     startThinking();
@@ -156,10 +155,7 @@ Flow handleRestart(char*, std::FILE*) {
 
 Flow handleTakeBack(char* line, std::FILE*) {
     int32_t cell[2] = {};
-    if (scanNumbers(line, true, cell, 2) != 2) {
-        sendError("bad TAKEBACK parameters");
-        return Flow::Continue;
-    }
+    if (!readArguments(line, cell, 2, "bad TAKEBACK parameters")) return Flow::Continue;
     waitForIdle();
     takeBack(cell[0], cell[1]);
     return Flow::Continue;
@@ -167,10 +163,7 @@ Flow handleTakeBack(char* line, std::FILE*) {
 
 Flow handlePlay(char* line, std::FILE*) {
     int32_t cell[2] = {};
-    if (scanNumbers(line, true, cell, 2) != 2) {
-        sendError("bad PLAY parameters");
-        return Flow::Continue;
-    }
+    if (!readArguments(line, cell, 2, "bad PLAY parameters")) return Flow::Continue;
     waitForIdle();
     ownMove(cell[0], cell[1]);
     sendPlain("%d,%d", cell[0], cell[1]);
