@@ -94,16 +94,23 @@ ShapeClass shapeIfPlayed(uint32_t window) {
         patterns::patternEntry(window | (static_cast<uint32_t>(Code) << patterns::CentreShift)));
 }
 
+// Reads the cell's four windows; false when no direction has `Count` stones of `Code` near the
+// centre, so that the caller can skip the table lookups.
+template <int32_t Code, int32_t Count>
+bool readWindows(int32_t cell, std::array<uint32_t, board::DirectionCount>& window) {
+    uint32_t near = 0;
+    for (int32_t d = 0; d < board::DirectionCount; ++d) {
+        window[d] = board::windowCode(d, cell);
+        near |= stonesNearCentre<Code, Count>(window[d]);
+    }
+    return near != 0;
+}
+
 // The ThreatLevel of an engine stone on the empty cell.
 template <ShapeField F>
 uint8_t ownThreatLevel(int32_t cell) {
     std::array<uint32_t, board::DirectionCount> window;
-    uint32_t near = 0;
-    for (int32_t d = 0; d < board::DirectionCount; ++d) {
-        window[d] = board::windowCode(d, cell);
-        near |= stonesNearCentre<CellOwn, StonesForFour>(window[d]);
-    }
-    if (near == 0) return patterns::ThreatNone;
+    if (!readWindows<CellOwn, StonesForFour>(cell, window)) return patterns::ThreatNone;
     return patterns::ThreatLevelTable[patterns::shapeQuadIndex(
         shapeIfPlayed<F, CellOwn>(window[0]), shapeIfPlayed<F, CellOwn>(window[1]),
         shapeIfPlayed<F, CellOwn>(window[2]), shapeIfPlayed<F, CellOwn>(window[3]))];
@@ -112,12 +119,7 @@ uint8_t ownThreatLevel(int32_t cell) {
 template <ShapeField F, int32_t Code>
 bool makesFive(int32_t cell) {
     std::array<uint32_t, board::DirectionCount> window;
-    uint32_t near = 0;
-    for (int32_t d = 0; d < board::DirectionCount; ++d) {
-        window[d] = board::windowCode(d, cell);
-        near |= stonesNearCentre<Code, StonesForFive>(window[d]);
-    }
-    if (near == 0) return false;
+    if (!readWindows<Code, StonesForFive>(cell, window)) return false;
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
         if (shapeIfPlayed<F, Code>(window[d]) == patterns::ShapeFive) return true;
     }
