@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 
+#include "board/board.h"
 #include "patterns/pattern_table.h"
 
 namespace velka::patterns {
@@ -23,11 +24,11 @@ namespace {
 // and each window can run all passes at once on the final classes of its fills. Each pass only
 // tests for classes that the pass before it assigns, so this gives the same fields as six
 // separate sweeps.
-constexpr int32_t WindowCells = 11;
-constexpr int32_t Centre = 5;
+using board::WindowCells;
+using board::WindowCentre;
 constexpr int32_t HalfCells = 5;
-constexpr int32_t HalfCodes = 1 << (2 * HalfCells);  // 4^5 codes of cells 0..4 or 6..10
-constexpr int32_t HalfReduced = 243;                 // 3^5
+static_assert(HalfCodes == 1u << (2 * HalfCells));
+constexpr int32_t HalfReduced = 243;  // 3^5
 constexpr int32_t ReducedCount = HalfReduced * HalfReduced;
 
 constexpr std::array<uint32_t, WindowCells> FillStep = {1,   3,   9,    27,   81,   0,
@@ -40,7 +41,7 @@ std::array<PatternEntry, ReducedCount> ReducedEntries;
 constexpr std::array<std::array<uint16_t, HalfCodes>, 2> makeHalfToReduced() {
     std::array<std::array<uint16_t, HalfCodes>, 2> table{};
     for (int32_t colour = 1; colour <= 2; ++colour) {
-        for (int32_t code = 0; code < HalfCodes; ++code) {
+        for (uint32_t code = 0; code < HalfCodes; ++code) {
             int32_t reduced = 0;
             int32_t weight = 1;
             for (int32_t cell = 0; cell < HalfCells; ++cell) {
@@ -62,8 +63,8 @@ constexpr uint32_t runMask(int32_t first, int32_t length) {
 
 // A run of `length` own cells that contains the centre.
 bool hasRun(uint32_t own, int32_t length) {
-    const int32_t low = Centre - length + 1 < 0 ? 0 : Centre - length + 1;
-    const int32_t high = WindowCells - length < Centre ? WindowCells - length : Centre;
+    const int32_t low = WindowCentre - length + 1 < 0 ? 0 : WindowCentre - length + 1;
+    const int32_t high = WindowCells - length < WindowCentre ? WindowCells - length : WindowCentre;
     for (int32_t first = low; first <= high; ++first) {
         const uint32_t mask = runMask(first, length);
         if ((own & mask) == mask) return true;
@@ -127,7 +128,7 @@ void classifyReduced(bool lineDoubleFourForbidden) {
     for (int32_t index = ReducedCount - 1; index >= 0; --index) {
         const HalfMasks low = HalfMasksOf[index % HalfReduced];
         const HalfMasks high = HalfMasksOf[index / HalfReduced];
-        const uint32_t own = low.own | 1u << Centre | static_cast<uint32_t>(high.own) << 6;
+        const uint32_t own = low.own | 1u << WindowCentre | static_cast<uint32_t>(high.own) << 6;
         const uint32_t empty = low.empty | static_cast<uint32_t>(high.empty) << 6;
 
         PatternEntry entry{};
@@ -169,15 +170,14 @@ void classifyReduced(bool lineDoubleFourForbidden) {
 void classifyShapes(bool lineDoubleFourForbidden) {
     classifyReduced(lineDoubleFourForbidden);
 
-    // WindowCode = low | centre << 10 | high << 12, with low the cells 0..4 and high the cells
-    // 6..10; each (high, colour) pair is one run of 1024 consecutive entries.
+    // Each (high, colour) pair is one run of HalfCodes consecutive entries.
     for (int32_t colour = 1; colour <= 2; ++colour) {
         const std::array<uint16_t, HalfCodes>& toReduced = HalfToReduced[colour - 1];
         for (uint32_t high = 0; high < HalfCodes; ++high) {
             const PatternEntry* source = &ReducedEntries[HalfReduced * toReduced[high]];
             PatternEntry* target =
-                &PatternTable[(high << 12) | (static_cast<uint32_t>(colour) << CentreShift)];
-            for (int32_t low = 0; low < HalfCodes; ++low) target[low] = source[toReduced[low]];
+                &PatternTable[(high << HighShift) | (static_cast<uint32_t>(colour) << CentreShift)];
+            for (uint32_t low = 0; low < HalfCodes; ++low) target[low] = source[toReduced[low]];
         }
     }
 }

@@ -13,9 +13,6 @@ bool tableBuiltExact = false;
 
 namespace {
 
-constexpr uint32_t HalfCodes = 1u << 10;  // codes of window cells 0..4, or of cells 6..10
-constexpr uint32_t HighShift = 12;        // cells 6..10 start at bit 12
-
 static_assert(std::endian::native == std::endian::little, "byte 0 of an entry is its low byte");
 
 bool isStone(uint32_t cellCode) {

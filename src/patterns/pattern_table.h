@@ -25,8 +25,12 @@ namespace velka::patterns {
 using WindowCode = uint32_t;
 
 inline constexpr uint32_t PatternCount = 1u << 22;  // 4^11
+// WindowCode = low | centre << CentreShift | high << HighShift, with low the codes of window cells
+// 0..4 and high those of cells 6..10, each one of HalfCodes values.
 inline constexpr uint32_t CentreShift = 10;  // code | (c << CentreShift) puts c in the centre
 inline constexpr uint32_t CentreMask = 3u << CentreShift;
+inline constexpr uint32_t HighShift = 12;
+inline constexpr uint32_t HalfCodes = 1u << 10;
 inline constexpr uint8_t NoKeyCell = 5;
 
 // Lower is stronger; 0 is no shape.

@@ -366,8 +366,4 @@ std::span<const int32_t> lastRootMoves(RuleVariant variant) {
     return {list.cells.data(), static_cast<size_t>(list.count)};
 }
 
-uint32_t nodeCounter(RuleVariant variant) {
-    return variantSearches[static_cast<size_t>(variant)].nodeCounter;
-}
-
 }  // namespace velka::search

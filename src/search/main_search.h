@@ -42,7 +42,4 @@ int32_t narrowedRootCount(int32_t count, int32_t depth, int32_t rootCount);
 // the next one would search, in that order (lost moves dropped, the list narrowed).
 std::span<const int32_t> lastRootMoves(patterns::RuleVariant variant);
 
-// The per-variant node counter that schedules clock checks; it carries over between searches.
-uint32_t nodeCounter(patterns::RuleVariant variant);
-
 }  // namespace velka::search

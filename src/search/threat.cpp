@@ -54,15 +54,16 @@ WinStack& stackOf(ThreatSearchKind kind) {
 // did not fit are found again by scanning on from the first of them when their turn comes. The
 // board is the same at that point (every tried candidate has been taken back), so the order and
 // the set of candidates are exactly those of an unbounded list.
-constexpr int32_t CandidateCapacity = 96;
+constexpr int32_t FourCellsCapacity = 96;
 
-struct CandidateList {
-    std::array<int16_t, CandidateCapacity> cells;
+// The cells of one threat level that one level of the search tries.
+struct FourCells {
+    std::array<int16_t, FourCellsCapacity> cells;
     int32_t size = 0;
     int32_t overflowFrom = NoCell;  // the first cell that did not fit, NoCell when all did
 
     void add(int32_t cell) {
-        if (size < CandidateCapacity) {
+        if (size < FourCellsCapacity) {
             cells[size++] = static_cast<int16_t>(cell);
         } else if (overflowFrom == NoCell) {
             overflowFrom = cell;
@@ -223,7 +224,7 @@ bool tryCandidate(ThreatContext& context, int32_t c, bool checkDefenderFive) {
 }
 
 template <ThreatRules R>
-bool tryCandidates(ThreatContext& context, const CandidateList& list, uint8_t level,
+bool tryCandidates(ThreatContext& context, const FourCells& list, uint8_t level,
                    bool checkDefenderFive) {
     for (int32_t i = 0; i < list.size && !context.gaveUp; ++i) {
         if (tryCandidate<R>(context, list.cells[i], checkDefenderFive)) return true;
@@ -244,8 +245,8 @@ bool searchFours(ThreatContext& context, bool checkDefenderFive) {
     const board::EngineBoard& b = board::engineBoard;
     if (b.cellCount < 1 || outOfTime(context) || isMarkedNoWin()) return false;
 
-    CandidateList fourThrees;
-    CandidateList fours;
+    FourCells fourThrees;
+    FourCells fours;
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
         if (b.cells[cell] != CellEmpty) continue;
         const uint8_t level = ownThreatLevel<R.attacker>(cell);
