@@ -7,19 +7,19 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench.h"
 #include "board/board.h"
-#include "board/random.h"
 #include "patterns/pattern_table.h"
 #include "search/candidates.h"
 #include "search/evaluation.h"
 #include "search/main_search.h"
 #include "search/memory.h"
+#include "search/search_board.h"
 #include "search/time_control.h"
+#include "signature_positions.h"
 
 namespace velka::bench {
 
@@ -27,76 +27,9 @@ namespace {
 
 using patterns::RuleVariant;
 
-struct BenchPosition {
-    const char* name;
-    int32_t side;
-    RuleVariant variant;
-    // The game so far, "x,y" from the first stone; the engine is the side to move.
-    const char* moves;
-};
-
-// Positions from short games of the engine against itself (four random stones near the centre,
-// then depth-4 searches), taken where neither side has a forced reply. An even number of stones
-// puts the engine on black (Renju), an odd number on white.
-constexpr std::array<BenchPosition, 10> Positions = {{
-    {"15 freestyle a", 15, RuleVariant::Freestyle,
-     "6,8 7,7 5,5 6,9 7,9 5,7 6,7 5,8 5,10 7,10 4,7 6,6 7,5 6,5 6,4 10,10 4,6 7,3"},
-    {"15 freestyle b", 15, RuleVariant::Freestyle,
-     "6,6 6,7 5,7 7,6 7,5 4,8 5,8 5,6 4,5 6,5 4,7 8,7 5,4 3,6 4,4 4,6 3,4 2,4 4,3"},
-    {"15 exact five a", 15, RuleVariant::ExactFive,
-     "9,6 6,9 7,7 7,6 9,5 9,7 8,6 6,8 6,7 6,10 8,8 8,7 9,9 6,6 6,12 8,10 10,6 5,10 7,10 7,9"},
-    {"15 exact five b", 15, RuleVariant::ExactFive,
-     "6,6 6,7 5,7 7,6 7,5 4,8 5,8 5,6 4,5 6,5 4,7 8,7 5,4 3,6 4,4 4,6 3,4 2,4 4,3 7,4 2,5 1,6 "
-     "2,6 3,5 6,3"},
-    {"15 renju black", 15, RuleVariant::Renju,
-     "9,6 6,9 7,7 7,6 9,5 9,7 8,6 6,8 6,7 6,10 8,8 8,7 9,9 6,6 6,12 8,10 10,6 5,10 11,11 10,10"},
-    {"15 renju white", 15, RuleVariant::Renju,
-     "6,6 6,7 5,7 7,6 7,5 4,8 5,8 5,6 4,5 6,5 4,7 8,7 5,4 8,4 6,9 3,6 4,6 8,3 8,5 7,4 9,2 9,4 "
-     "10,4 10,5 7,2"},
-    {"20 freestyle", 20, RuleVariant::Freestyle,
-     "11,11 9,12 10,9 9,8 9,9 8,8 11,9 8,9 11,10 11,8 10,8 10,7 12,9 13,9 7,10 8,10 8,11 8,6 8,7 "
-     "11,6 12,5 10,6 9,6 9,7 11,5 11,7"},
-    {"20 exact five", 20, RuleVariant::ExactFive,
-     "8,10 9,9 11,10 10,12 8,9 8,8 10,10 9,10 9,8 10,7 8,12 9,11 9,13 8,11 7,11 10,14 10,9 8,7 "
-     "7,10 7,7 9,7"},
-    {"20 renju black", 20, RuleVariant::Renju,
-     "9,9 9,10 8,10 10,9 10,8 7,11 8,11 8,9 7,8 9,8 7,10 11,10 8,7 11,7 9,12 6,9 7,9 11,6 11,8 "
-     "10,7 12,5 12,7 13,7 13,8"},
-    {"20 renju white", 20, RuleVariant::Renju,
-     "11,11 9,12 10,9 9,8 9,9 8,8 11,9 8,9 11,10 11,8 10,8 10,7 12,9 13,9 7,10 8,10 8,11 8,5 "
-     "11,13 11,12 8,6 9,7 10,11 9,11 10,12 10,10 12,11"},
-}};
-
-constexpr int32_t SignatureDepth = 9;
-
-std::vector<int32_t> parseMoves(const BenchPosition& p) {
-    std::vector<int32_t> cells;
-    std::istringstream in(p.moves);
-    std::string pair;
-    while (in >> pair) {
-        const size_t comma = pair.find(',');
-        const int32_t x = std::stoi(pair.substr(0, comma));
-        const int32_t y = std::stoi(pair.substr(comma + 1));
-        cells.push_back(x + y * p.side);
-    }
-    return cells;
-}
-
-// The board as a turn finds it: fixed keys, the stones, the census, a wiped memory.
-void setUpPosition(const BenchPosition& p) {
-    // Built afresh, so that the section does not depend on what ran before it.
-    patterns::buildPatternTables(p.variant);
-    board::seedRandom(board::DefaultRandomSeed);
-    board::initBoard(p.side, p.side);
-    board::buildWindowOffsets(p.side);
-    const std::vector<int32_t> moves = parseMoves(p);
-    const size_t n = moves.size();
-    for (size_t i = 0; i < n; ++i) {
-        board::setCell(moves[i], (n - i) % 2 == 0 ? board::CellOwn : board::CellOpponent);
-    }
-    board::takeCensus(board::CellOwn);
-    search::wipeMemory();
-}
+using signature::Positions;
+using signature::setUpPosition;
+using signature::SignatureDepth;
 
 struct Run {
     uint64_t nodes = 0;
@@ -136,7 +69,7 @@ std::vector<Run> fixedDepthRuns(int repetitions) {
 // The depth the clocked search completes with the given budget, per position.
 std::vector<int32_t> depthsIn(int32_t budgetMs) {
     std::vector<int32_t> depths;
-    for (const BenchPosition& p : Positions) {
+    for (const signature::Position& p : Positions) {
         setUpPosition(p);
         search::turnBudget.store(budgetMs);
         search::turnStart.store(search::clockMs());
@@ -146,33 +79,61 @@ std::vector<int32_t> depthsIn(int32_t budgetMs) {
     return depths;
 }
 
-// The two innermost operations, on the first 20 x 20 position: one whole-board evaluation and
-// one inner candidate scan, in nanoseconds per call.
+// The innermost operations of a node, on the first 20 x 20 position, in nanoseconds per call,
+// for each empty cell near the stones in turn: a stone placed and removed (the shapes kept
+// current); the same with a scan for the best inner candidate between, and with the whole list of
+// ten; and the evaluation of a last-ply move without placing it.
 void microBench(int repetitions) {
-    const BenchPosition& p = Positions[6];
+    const signature::Position& p = Positions[6];
     setUpPosition(p);
-    constexpr int Calls = 20000;
+    static search::SearchBoard sb;
+    search::resetSearchBoard(sb, board::engineBoard, p.variant);
+    std::vector<int32_t> cells;
+    for (int32_t cell = 0; cell < sb.board.cellCount; ++cell) {
+        if (sb.near[cell] > 0) cells.push_back(cell);
+    }
+    const search::ScanArea area{0, 0, sb.board.width - 1, sb.board.height - 1};
+    constexpr int Passes = 200;
     int64_t sink = 0;
-    const double evalMs = medianMs(repetitions, [&] {
-        for (int i = 0; i < Calls; ++i) sink += search::staticEvaluation(p.variant, 1 + (i & 1));
+    const auto timePerCell = [&](auto&& body) {
+        const double ms = medianMs(repetitions, [&] {
+            for (int pass = 0; pass < Passes; ++pass) {
+                for (int32_t cell : cells) body(cell, 1 + (pass & 1));
+            }
+        });
+        return ms * 1e6 / (double{Passes} * static_cast<double>(cells.size()));
+    };
+    const double place = timePerCell([&](int32_t cell, int32_t colour) {
+        search::placeStone(sb, cell, colour);
+        search::removeStone(sb, cell);
     });
-    std::array<int32_t, search::InnerCandidateCapacity> out;
-    const double candMs = medianMs(repetitions, [&] {
-        for (int i = 0; i < Calls; ++i) {
-            sink += search::generateCandidates(search::CandidateRules::Freestyle,
-                                               search::CandidateMode::Inner, 1 + (i & 1),
-                                               out.data(), search::InnerCandidateCapacity);
-        }
+    const double first = timePerCell([&](int32_t cell, int32_t colour) {
+        search::placeStone(sb, cell, colour);
+        search::CandidateList list;
+        sink += search::startCandidates(sb, area, colour ^ 3, list);
+        search::removeStone(sb, cell);
+    });
+    const double all = timePerCell([&](int32_t cell, int32_t colour) {
+        search::placeStone(sb, cell, colour);
+        search::CandidateList list;
+        search::startCandidates(sb, area, colour ^ 3, list);
+        sink += search::candidateAt(sb, area, colour ^ 3, list, 1);
+        search::removeStone(sb, cell);
+    });
+    const double leaf = timePerCell([&](int32_t cell, int32_t colour) {
+        sink += search::staticEvaluation(search::totalsIfPlayed(sb, cell, colour), colour ^ 3);
     });
     if (sink == 42) report("", 0, "");  // keeps the calls from being optimised away
-    report("search: evaluation of a 20x20 position", evalMs * 1e6 / Calls, "ns");
-    report("search: inner candidates of a 20x20 position", candMs * 1e6 / Calls, "ns");
+    report("search: place + remove a stone, 20x20", place, "ns");
+    report("search: ... + best inner candidate, 20x20", first, "ns");
+    report("search: ... + all inner candidates, 20x20", all, "ns");
+    report("search: evaluation after a move, 20x20", leaf, "ns");
 }
 
 }  // namespace
 
 void benchSearch(const BenchOptions& options) {
-    // The table size is part of the signature: 2^24 entries, the engine's default.
+    patterns::buildPatternTables(RuleVariant::Freestyle);
     search::sizeMemoryWithWorkingSet(0, 0);
     report("search: memory entries", static_cast<double>(search::searchMemory.mask) + 1, "");
 

@@ -19,8 +19,8 @@ uint64_t referenceChecksum = 0;
 void plainBuild(bool lineDoubleFourForbidden) {
     const std::vector<patterns::PatternEntry> table =
         reference::referencePatternTable(lineDoubleFourForbidden);
-    std::vector<reference::QuadValues> quads(patterns::ShapeQuadCount);
-    for (uint32_t q = 0; q < patterns::ShapeQuadCount; ++q) {
+    std::vector<reference::QuadValues> quads(reference::QuadIndexCount);
+    for (uint32_t q = 0; q < reference::QuadIndexCount; ++q) {
         if (reference::quadIndexValid(q)) {
             quads[q] = reference::referenceQuadValues(reference::quadClasses(q));
         }

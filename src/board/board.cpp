@@ -1,5 +1,7 @@
 #include "board/board.h"
 
+#include <algorithm>
+
 #include "board/random.h"
 
 namespace velka::board {
@@ -112,20 +114,6 @@ void takeCensus(int32_t defaultFirstPlayer) {
     }
 }
 
-void saveBoard() {
-    EngineBoard& b = engineBoard;
-    b.snapshot.cells = b.cells;
-    b.snapshot.hash = b.hash;
-    b.snapshot.lineStrings = b.lineStrings;
-}
-
-void restoreBoard() {
-    EngineBoard& b = engineBoard;
-    b.cells = b.snapshot.cells;
-    b.hash = b.snapshot.hash;
-    b.lineStrings = b.snapshot.lineStrings;
-}
-
 void buildWindowOffsets(int32_t width) {
     EngineBoard& b = engineBoard;
     if (width == b.windowOffsetsWidth) return;
@@ -133,8 +121,30 @@ void buildWindowOffsets(int32_t width) {
     b.windowOffsets = makeWindowOffsets(width);
 }
 
-bool boardIsConsistent() {
-    const EngineBoard& b = engineBoard;
+void copyBoard(EngineBoard& target, const EngineBoard& source) {
+    const int32_t n = source.cellCount;
+    target.width = source.width;
+    target.height = source.height;
+    target.cellCount = n;
+    std::copy_n(source.cells.begin(), n, target.cells.begin());
+    target.hash = source.hash;
+    for (int32_t code = CellOwn; code <= CellOpponent; ++code) {
+        std::copy_n(source.zobristKeys.begin() + code * KeyCodeStride, n,
+                    target.zobristKeys.begin() + code * KeyCodeStride);
+    }
+    target.lineStrings = source.lineStrings;
+    for (int32_t d = 0; d < DirectionCount; ++d) {
+        std::copy_n(source.linePos[d].begin(), n, target.linePos[d].begin());
+    }
+    target.emptyCount = source.emptyCount;
+    target.ownCount = source.ownCount;
+    target.opponentCount = source.opponentCount;
+    target.firstPlayer = source.firstPlayer;
+    target.windowOffsets = makeWindowOffsets(source.width);
+    target.windowOffsetsWidth = source.width;
+}
+
+bool boardIsConsistent(const EngineBoard& b) {
     uint64_t hash = 0;
     std::array<std::array<bool, LinePositions>, DirectionCount> used{};
     for (int32_t i = 0; i < b.cellCount; ++i) {

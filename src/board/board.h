@@ -1,4 +1,5 @@
-// The engine's one board: cells, packed line strings, Zobrist hash, census and snapshot.
+// The engine's board: cells, packed line strings, Zobrist hash and census. The game's position
+// is the one engineBoard; each search thread plays on a copy of it (copyBoard).
 //
 // Every line of the board (rows, columns, both diagonals) is kept as a string of 2-bit cell codes
 // with five outside positions before and between lines, so the 11-cell window around any cell is
@@ -45,12 +46,6 @@ constexpr WindowOffsetTable makeWindowOffsets(int32_t width) {
     return table;
 }
 
-struct BoardSnapshot {
-    std::array<int32_t, MaxCells> cells;
-    uint64_t hash;
-    std::array<LineString, DirectionCount> lineStrings;
-};
-
 struct EngineBoard {
     int32_t width = 0;
     int32_t height = 0;
@@ -67,28 +62,27 @@ struct EngineBoard {
     int32_t firstPlayer = CellOwn;
     WindowOffsetTable windowOffsets = makeWindowOffsets(DefaultSide);
     int32_t windowOffsetsWidth = DefaultSide;
-    BoardSnapshot snapshot{};
 };
 
-// The process-wide board. Owned by the main thread while the engine is idle and by the
-// ThinkThread during a think; the two events are the only hand-over.
+// The game's board. Owned by the main thread while the engine is idle and by the ThinkThread
+// during a think; the two events are the only hand-over. Search threads only read it, to copy it.
 extern EngineBoard engineBoard;
 
 // Sizes the board, draws fresh Zobrist keys, lays out the line strings and empties it.
 void initBoard(int32_t width, int32_t height);
 void clearBoard();
 void takeCensus(int32_t defaultFirstPlayer);
-void saveBoard();
-void restoreBoard();
 void buildWindowOffsets(int32_t width);
+// Makes target a board of its own with source's position, size, keys, layout and census, and
+// window offsets for its width; only the cells in use are copied.
+void copyBoard(EngineBoard& target, const EngineBoard& source);
 
 // Recomputes line strings and hash from `cells` and compares; for tests and debug checks after
 // long runs of incremental updates.
-bool boardIsConsistent();
+bool boardIsConsistent(const EngineBoard& b);
 
-// The only write to the position: cell, hash and the four line strings.
-inline void setCell(int32_t index, int32_t code) {
-    EngineBoard& b = engineBoard;
+// The only write to a position: cell, hash and the four line strings.
+inline void setCell(EngineBoard& b, int32_t index, int32_t code) {
     const int32_t old = b.cells[index];
     b.cells[index] = code;
     b.hash ^= b.zobristKeys[old * MaxCells + index] ^ b.zobristKeys[code * MaxCells + index];
@@ -101,13 +95,36 @@ inline void setCell(int32_t index, int32_t code) {
     }
 }
 
+inline void setCell(int32_t index, int32_t code) {
+    setCell(engineBoard, index, code);
+}
+
 // The 22-bit WindowCode of the cell in direction d: window cell j (centre 5) in bits 2j, 2j+1.
-inline uint32_t windowCode(int32_t direction, int32_t index) {
-    const EngineBoard& b = engineBoard;
+inline uint32_t windowCode(const EngineBoard& b, int32_t direction, int32_t index) {
     const int32_t p = b.linePos[direction][index] - WindowCentre;
     uint32_t word;
     std::memcpy(&word, b.lineStrings[direction].data() + (p >> 2), sizeof word);
     return (word >> (2 * (p & 3))) & 0x3FFFFFu;
+}
+
+inline uint32_t windowCode(int32_t direction, int32_t index) {
+    return windowCode(engineBoard, direction, index);
+}
+
+// The 21 cells from ten steps before the cell to ten after it in direction d, 2 bits each, the
+// farthest back in bits 0 and 1: the windows of the cell and of the ten cells around it on the
+// line in one read, the window of cell j - 5 steps away being bits 2j .. 2j + 21. Positions before
+// the start of the string (only windows centred off the board reach them) read as 0.
+inline uint64_t lineSegment(const EngineBoard& b, int32_t direction, int32_t index) {
+    const int32_t p = b.linePos[direction][index] - 2 * WindowCentre;
+    const uint8_t* line = b.lineStrings[direction].data();
+    uint64_t word;
+    if (p >= 0) {
+        std::memcpy(&word, line + (p >> 2), sizeof word);
+        return word >> (2 * (p & 3));
+    }
+    std::memcpy(&word, line, sizeof word);
+    return word << (-2 * p);
 }
 
 inline int32_t cellIndex(int32_t x, int32_t y) {

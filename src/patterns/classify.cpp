@@ -28,34 +28,12 @@ using board::WindowCells;
 using board::WindowCentre;
 constexpr int32_t HalfCells = 5;
 static_assert(HalfCodes == 1u << (2 * HalfCells));
-constexpr int32_t HalfReduced = 243;  // 3^5
-constexpr int32_t ReducedCount = HalfReduced * HalfReduced;
 
 constexpr std::array<uint32_t, WindowCells> FillStep = {1,   3,   9,    27,   81,   0,
                                                         243, 729, 2187, 6561, 19683};
 
 // Classes of the reduced windows, laid out as table entries so that the expansion copies them.
 std::array<PatternEntry, ReducedCount> ReducedEntries;
-
-// Reduced index of five window cells (one half of a window) for a stone of colour 1 or 2.
-constexpr std::array<std::array<uint16_t, HalfCodes>, 2> makeHalfToReduced() {
-    std::array<std::array<uint16_t, HalfCodes>, 2> table{};
-    for (int32_t colour = 1; colour <= 2; ++colour) {
-        for (uint32_t code = 0; code < HalfCodes; ++code) {
-            int32_t reduced = 0;
-            int32_t weight = 1;
-            for (int32_t cell = 0; cell < HalfCells; ++cell) {
-                const int32_t value = (code >> (2 * cell)) & 3;
-                const int32_t digit = value == 0 ? 0 : value == colour ? 1 : 2;
-                reduced += digit * weight;
-                weight *= 3;
-            }
-            table[colour - 1][code] = static_cast<uint16_t>(reduced);
-        }
-    }
-    return table;
-}
-constexpr std::array<std::array<uint16_t, HalfCodes>, 2> HalfToReduced = makeHalfToReduced();
 
 constexpr uint32_t runMask(int32_t first, int32_t length) {
     return ((1u << length) - 1) << first;
@@ -109,9 +87,9 @@ struct HalfMasks {
     uint8_t empty;
 };
 
-constexpr std::array<HalfMasks, HalfReduced> makeHalfMasks() {
-    std::array<HalfMasks, HalfReduced> masks{};
-    for (int32_t half = 0; half < HalfReduced; ++half) {
+constexpr std::array<HalfMasks, HalfReducedCount> makeHalfMasks() {
+    std::array<HalfMasks, HalfReducedCount> masks{};
+    for (int32_t half = 0; half < HalfReducedCount; ++half) {
         int32_t rest = half;
         for (int32_t cell = 0; cell < HalfCells; ++cell) {
             const int32_t digit = rest % 3;
@@ -122,12 +100,12 @@ constexpr std::array<HalfMasks, HalfReduced> makeHalfMasks() {
     }
     return masks;
 }
-constexpr std::array<HalfMasks, HalfReduced> HalfMasksOf = makeHalfMasks();
+constexpr std::array<HalfMasks, HalfReducedCount> HalfMasksOf = makeHalfMasks();
 
 void classifyReduced(bool lineDoubleFourForbidden) {
     for (int32_t index = ReducedCount - 1; index >= 0; --index) {
-        const HalfMasks low = HalfMasksOf[index % HalfReduced];
-        const HalfMasks high = HalfMasksOf[index / HalfReduced];
+        const HalfMasks low = HalfMasksOf[index % HalfReducedCount];
+        const HalfMasks high = HalfMasksOf[index / HalfReducedCount];
         const uint32_t own = low.own | 1u << WindowCentre | static_cast<uint32_t>(high.own) << 6;
         const uint32_t empty = low.empty | static_cast<uint32_t>(high.empty) << 6;
 
@@ -163,6 +141,12 @@ void classifyReduced(bool lineDoubleFourForbidden) {
         }
         ReducedEntries[index] = entry;
     }
+    for (int32_t index = 0; index < ReducedCount; ++index) {
+        const PatternEntry& e = ReducedEntries[index];
+        ReducedShapes[index] =
+            static_cast<uint16_t>(freeShape(e) << reducedShapeShift(ShapeField::Free) |
+                                  exactShape(e) << reducedShapeShift(ShapeField::Exact));
+    }
 }
 
 }  // namespace
@@ -172,12 +156,15 @@ void classifyShapes(bool lineDoubleFourForbidden) {
 
     // Each (high, colour) pair is one run of HalfCodes consecutive entries.
     for (int32_t colour = 1; colour <= 2; ++colour) {
-        const std::array<uint16_t, HalfCodes>& toReduced = HalfToReduced[colour - 1];
+        const uint32_t shift = 16 * static_cast<uint32_t>(colour - 1);
         for (uint32_t high = 0; high < HalfCodes; ++high) {
-            const PatternEntry* source = &ReducedEntries[HalfReduced * toReduced[high]];
+            const PatternEntry* source =
+                &ReducedEntries[HalfReducedCount * ((HalfReduced[high] >> shift) & 0xFFFF)];
             PatternEntry* target =
                 &PatternTable[(high << HighShift) | (static_cast<uint32_t>(colour) << CentreShift)];
-            for (uint32_t low = 0; low < HalfCodes; ++low) target[low] = source[toReduced[low]];
+            for (uint32_t low = 0; low < HalfCodes; ++low) {
+                target[low] = source[(HalfReduced[low] >> shift) & 0xFFFF];
+            }
         }
     }
 }

@@ -9,6 +9,7 @@
 namespace velka::patterns {
 
 std::array<PatternEntry, PatternCount> PatternTable;
+std::array<uint16_t, ReducedCount> ReducedShapes;
 bool tableBuiltExact = false;
 
 namespace {

@@ -73,6 +73,7 @@ inline constexpr uint8_t Near1Bit = 0x01;
 inline constexpr uint8_t Near2Bit = 0x02;
 inline constexpr int FreeShapeShift = 3;
 inline constexpr uint8_t ExactShapeMask = 0x1F;
+inline constexpr uint32_t ShapeClassMask = 0x1F;
 
 inline bool near1(const PatternEntry& e) {
     return (e.nearAndFree & Near1Bit) != 0;
@@ -121,7 +122,62 @@ inline ShapeClass shapeOf(const PatternEntry& e) {
     }
 }
 
-// Zero the table, classify, mark near cells, then build the four-direction tables.
+// The classes of a stone depend only on whether each of the ten other window cells is own, empty
+// or blocked (the other colour and the board's edge stop a line alike): the reduced window, one
+// base-3 digit per cell (0 empty, 1 own, 2 blocked; cells 0..4 are digits 0..4, cells 6..10
+// digits 5..9). ReducedShapes holds both classes of every reduced window in 115 KiB, for the
+// readers that want nothing else of the PatternTable: freeShape in bits 0..4, exactShape in bits
+// 5..9.
+inline constexpr int32_t HalfReducedCount = 243;  // 3^5
+inline constexpr int32_t ReducedCount = HalfReducedCount * HalfReducedCount;
+extern std::array<uint16_t, ReducedCount> ReducedShapes;
+
+// The reduced digits of five window cells (the codes of cells 0..4, or of 6..10) as a number
+// below 243, for a stone of colour 1 in bits 0..15 and of colour 2 in bits 16..31. Both halves of
+// low + 243 * high stay below 2^16, so one multiply-add gives both colours' reduced windows.
+constexpr std::array<uint32_t, HalfCodes> makeHalfReduced() {
+    std::array<uint32_t, HalfCodes> table{};
+    for (uint32_t code = 0; code < HalfCodes; ++code) {
+        for (uint32_t colour = 1; colour <= 2; ++colour) {
+            uint32_t reduced = 0;
+            uint32_t weight = 1;
+            for (uint32_t cell = 0; cell < 5; ++cell) {
+                const uint32_t value = (code >> (2 * cell)) & 3;
+                reduced += (value == 0 ? 0 : value == colour ? 1 : 2) * weight;
+                weight *= 3;
+            }
+            table[code] |= reduced << (16 * (colour - 1));
+        }
+    }
+    return table;
+}
+inline constexpr std::array<uint32_t, HalfCodes> HalfReduced = makeHalfReduced();
+static_assert(HalfReducedCount * HalfReducedCount <= 1 << 16);
+
+// The reduced windows of a stone of colour 1 (bits 0..15) and of colour 2 (bits 16..31) on the
+// window's centre (whatever the centre holds now).
+inline uint32_t reducedWindows(WindowCode code) {
+    return HalfReduced[code & (HalfCodes - 1)] + HalfReducedCount * HalfReduced[code >> HighShift];
+}
+
+inline uint32_t reducedWindow(WindowCode code, int32_t colour) {
+    return (reducedWindows(code) >> (16 * (colour - 1))) & 0xFFFF;
+}
+
+// Where field F lies in a ReducedShapes entry.
+inline constexpr uint32_t reducedShapeShift(ShapeField f) {
+    return f == ShapeField::Exact ? 5 : 0;
+}
+
+// The class in the field at that shift of a stone of colour on the window's centre (whatever the
+// centre holds now).
+inline ShapeClass stoneShape(WindowCode code, int32_t colour, uint32_t shift) {
+    return static_cast<ShapeClass>((ReducedShapes[reducedWindow(code, colour)] >> shift) &
+                                   ShapeClassMask);
+}
+
+// Zero the table, classify, fill the centre shapes, mark near cells, then build the
+// four-direction tables.
 void buildPatternTables(RuleVariant variant);
 // Rebuilds only when the variant needs the other classification.
 void refreshPatternTables(RuleVariant variant);

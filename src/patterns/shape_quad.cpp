@@ -4,59 +4,19 @@
 
 namespace velka::patterns {
 
-std::array<int16_t, ShapeQuadCount> ShapeSumTable{};
-std::array<uint8_t, ShapeQuadCount> ThreatLevelTable{};
-std::array<uint8_t, ShapeQuadCount> MoveValueTable{};
-std::array<uint8_t, ShapeQuadCount> BlackMoveValueTable{};
+std::array<uint8_t, GroupQuadCount> ThreatLevelTable{};
+std::array<uint8_t, GroupQuadCount> MoveValueTable{};
+std::array<uint8_t, GroupQuadCount> BlackMoveValueTable{};
 
 namespace {
 
-// The rules look only at how many of the four classes fall into a few groups. Each class carries
-// a 4-bit counter per group, packed into one word, so that the four directions' words add up to
-// the group counts (at most 4, no carry between counters).
-enum Group : uint32_t {
-    GroupForbidden = 0,  // ShapeForbidden
-    GroupFive,           // ShapeFive
-    GroupOpenFour,       // ShapeOpenFour
-    GroupFour,           // ShapeFour
-    GroupOpenThree,      // ShapeThreeA, ShapeThreeB
-    GroupThree,          // ShapeThreeC, ShapeThreeD
-    GroupTwoAB,          // ShapeTwoA, ShapeTwoB
-    GroupTwoCD,          // ShapeTwoC, ShapeTwoD
-};
-
-constexpr uint32_t groupBit(Group g) {
-    return 1u << (4 * g);
+// Each group has a 4-bit counter in one word, so that the four directions' counters add up to the
+// group counts (at most 4, no carry between counters).
+constexpr uint32_t groupBit(uint32_t g) {
+    return g == GroupNone ? 0 : 1u << (4 * (g - 1));
 }
-constexpr uint32_t groupCount(uint32_t packed, Group g) {
-    return (packed >> (4 * g)) & 15;
-}
-
-constexpr uint32_t classGroups(int32_t k) {
-    switch (k) {
-        case ShapeForbidden:
-            return groupBit(GroupForbidden);
-        case ShapeFive:
-            return groupBit(GroupFive);
-        case ShapeOpenFour:
-            return groupBit(GroupOpenFour);
-        case ShapeFour:
-            return groupBit(GroupFour);
-        case ShapeThreeA:
-        case ShapeThreeB:
-            return groupBit(GroupOpenThree);
-        case ShapeThreeC:
-        case ShapeThreeD:
-            return groupBit(GroupThree);
-        case ShapeTwoA:
-        case ShapeTwoB:
-            return groupBit(GroupTwoAB);
-        case ShapeTwoC:
-        case ShapeTwoD:
-            return groupBit(GroupTwoCD);
-        default:
-            return 0;
-    }
+constexpr uint32_t groupCount(uint32_t packed, ShapeGroup g) {
+    return (packed >> (4 * (g - 1))) & 15;
 }
 
 struct QuadValues {
@@ -119,24 +79,15 @@ QuadValues quadValues(uint32_t packed) {
 }  // namespace
 
 void buildShapeQuadTables() {
-    // Indexes with a slot above the last class are never written: they stay zero from static
-    // initialisation, whatever the number of rebuilds.
-    for (int32_t k3 = 0; k3 < ShapeClassCount; ++k3) {
-        for (int32_t k2 = 0; k2 < ShapeClassCount; ++k2) {
-            for (int32_t k1 = 0; k1 < ShapeClassCount; ++k1) {
-                const uint32_t packed3 = classGroups(k1) + classGroups(k2) + classGroups(k3);
-                const int32_t score3 = ShapeScore[k1] + ShapeScore[k2] + ShapeScore[k3];
-                const uint32_t base = shapeQuadIndex(0, k1, k2, k3);
-                for (int32_t k0 = 0; k0 < ShapeClassCount; ++k0) {
-                    const uint32_t q = base | static_cast<uint32_t>(k0);
-                    const QuadValues v = quadValues(packed3 + classGroups(k0));
-                    ShapeSumTable[q] = static_cast<int16_t>(score3 + ShapeScore[k0]);
-                    ThreatLevelTable[q] = v.threat;
-                    MoveValueTable[q] = v.move;
-                    BlackMoveValueTable[q] = v.blackMove;
-                }
-            }
+    for (uint32_t index = 0; index < GroupQuadCount; ++index) {
+        uint32_t packed = 0;
+        for (uint32_t digits = index, d = 0; d < 4; ++d, digits /= ShapeGroupCount) {
+            packed += groupBit(digits % ShapeGroupCount);
         }
+        const QuadValues v = quadValues(packed);
+        ThreatLevelTable[index] = v.threat;
+        MoveValueTable[index] = v.move;
+        BlackMoveValueTable[index] = v.blackMove;
     }
 }
 

@@ -224,7 +224,8 @@ void sendForbiddenPoints() {
         const int32_t width = board::engineBoard.width;
         for (int32_t cell = 0; cell < board::engineBoard.cellCount; ++cell) {
             if (board::engineBoard.cells[cell] != board::CellEmpty ||
-                !search::forbiddenIfPlayed(cell, board::engineBoard.firstPlayer)) {
+                !search::forbiddenIfPlayed(board::engineBoard, cell,
+                                           board::engineBoard.firstPlayer)) {
                 continue;
             }
             length += std::snprintf(text.data() + length, text.size() - length, " %d,%d",

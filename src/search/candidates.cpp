@@ -2,8 +2,6 @@
 
 namespace velka::search {
 
-using patterns::ShapeField;
-
 namespace {
 
 struct Offset {
@@ -30,27 +28,16 @@ constexpr std::array<Offset, 32> NearbyShape = {{
     {-3, 3},  {0, 3},   {3, 3},                             //
 }};
 
-// One scratch list per rules.
-std::array<CandidateList, 3> candidateLists;
-
-template <CandidateRules R>
-int32_t generateWith(CandidateMode mode, int32_t side, int32_t* out, int32_t capacity) {
-    CandidateList& list = candidateList(R);
-    const ScanArea area = wholeBoard();
-    if (mode == CandidateMode::Root) {
-        return generateIn<R, CandidateMode::Root>(list, area, side, out, capacity);
-    }
-    return generateIn<R, CandidateMode::Inner>(list, area, side, out, capacity);
+// The root looks further out than the inner candidates, so it makes the keys of its own cells.
+uint32_t rootKey(const SearchBoard& sb, int32_t cell, int32_t side) {
+    const int32_t mine = moveValue(sb, side, sb.quads[side - 1][cell]);
+    const int32_t theirs = moveValue(sb, side ^ 3, sb.quads[2 - side][cell]);
+    return candidateKey(mine, theirs, cell);
 }
 
 }  // namespace
 
-CandidateList& candidateList(CandidateRules rules) {
-    return candidateLists[static_cast<size_t>(rules)];
-}
-
-bool hasNearbyStone(int32_t cell) {
-    const board::EngineBoard& b = board::engineBoard;
+bool hasNearbyStone(const board::EngineBoard& b, int32_t cell) {
     if (b.cells[cell] != board::CellEmpty) return false;
     const int32_t x = cell % b.width;
     const int32_t y = cell / b.width;
@@ -65,17 +52,25 @@ bool hasNearbyStone(int32_t cell) {
     return false;
 }
 
-int32_t generateCandidates(CandidateRules rules, CandidateMode mode, int32_t side, int32_t* out,
-                           int32_t capacity) {
-    switch (rules) {
-        case CandidateRules::Freestyle:
-            return generateWith<CandidateRules::Freestyle>(mode, side, out, capacity);
-        case CandidateRules::ExactFive:
-            return generateWith<CandidateRules::ExactFive>(mode, side, out, capacity);
-        case CandidateRules::Renju:
-            return generateWith<CandidateRules::Renju>(mode, side, out, capacity);
+int32_t rootCandidates(SearchBoard& sb, const ScanArea& area, int32_t side, int32_t* out) {
+    const board::EngineBoard& b = sb.board;
+    BestKeys<RootCandidateCapacity> best;
+    for (int32_t y = area.y0; y <= area.y1; ++y) {
+        for (int32_t s = y * b.width + area.x0; s <= y * b.width + area.x1; ++s) {
+            if (!hasNearbyStone(b, s)) continue;
+            if (sb.stale[s] != 0) refreshShapes(sb, s);
+            best.offer(rootKey(sb, s, side));
+        }
     }
-    return 0;
+    if (best.keys[0] >= FourKey) {
+        out[0] = keyCell(best.keys[0]);
+        return 1;
+    }
+    int32_t count = 0;
+    for (; count < RootCandidateCapacity && best.keys[count] != 0; ++count) {
+        out[count] = keyCell(best.keys[count]);
+    }
+    return count;
 }
 
 }  // namespace velka::search

@@ -1,175 +1,141 @@
 // Candidate generation: scores nearby empty cells by what a stone of either colour makes there,
 // returns them best first, or a single forced cell (own five, the opponent's five point, own
-// winning four).
+// winning four). It reads the candidate keys that a SearchBoard keeps for every cell.
 #pragma once
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "board/board.h"
-#include "patterns/pattern_table.h"
 #include "patterns/shape_quad.h"
+#include "search/search_board.h"
 
 namespace velka::search {
-
-enum class CandidateMode { Root, Inner };
-// How a stone of each colour is valued. Freestyle and exact five judge both colours alike, by
-// freeShape or exactShape and MoveValueTable. Renju judges each colour as the rules treat it:
-// black (firstPlayer) by exactShape and BlackMoveValueTable (an overline or a forbidden point is
-// worth nothing to black), white by freeShape and MoveValueTable (an overline wins for white).
-enum class CandidateRules { Freestyle, ExactFive, Renju };
 
 inline constexpr int32_t RootCandidateCapacity = 200;
 inline constexpr int32_t InnerCandidateCapacity = 10;
 
-// Over the whole board; the search scans a smaller area (generateIn).
-int32_t generateCandidates(CandidateRules rules, CandidateMode mode, int32_t side, int32_t* out,
-                           int32_t capacity);
-bool hasNearbyStone(int32_t cell);
+bool hasNearbyStone(const board::EngineBoard& b, int32_t cell);
 
-// Below a value of 200 a cell's score counts own shapes double; from 200 up (a four-three, two
-// open threes, ...) the stronger side's value decides, own threats by a small margin.
-inline constexpr int32_t StrongMoveValue = 200;
-inline constexpr int32_t OwnStrongBonus = 4;
-
-inline int32_t candidateScore(int32_t mine, int32_t theirs) {
-    if (mine < StrongMoveValue && theirs < StrongMoveValue) return 2 * mine + theirs;
-    return mine > theirs ? mine + OwnStrongBonus : theirs;
-}
-
-struct Candidate {
-    int32_t score;
-    int32_t cell;
-};
-
-// Best first; equal scores in ascending cell order, so that the order (and with it every node
-// count) is the same with every compiler's sort.
-inline bool candidateBefore(const Candidate& a, const Candidate& b) {
-    return a.score > b.score || (a.score == b.score && a.cell < b.cell);
-}
-struct CandidateOrder {
-    bool operator()(const Candidate& a, const Candidate& b) const { return candidateBefore(a, b); }
-};
-
-// Whether a stone (code 1 or 2, not 3) lies within two cells of the centre in the window: the
-// Near2 bit of the window's PatternEntry, read from the code itself instead of the table. A cell
-// code c is a stone when its two bits differ.
-inline bool stoneWithinTwo(uint32_t code) {
-    constexpr uint32_t Cells3467 = (1u << 6) | (1u << 8) | (1u << 12) | (1u << 14);
-    return ((code ^ (code >> 1)) & Cells3467) != 0;
-}
-
-// Scratch list of one generator, sized for the largest board; each call empties it.
-struct CandidateList {
-    int32_t count = 0;
-    std::array<Candidate, board::MaxCells> entries;
-};
-
-// The rows and columns a generator scans. Cells outside it must be ones the filter would skip
-// (the search passes the stones' bounding box widened by three cells); scanning row by row keeps
-// the index order.
+// The rows and columns a scan covers. Cells outside it must be ones the filter would skip (the
+// search passes the stones' bounding box widened by three cells at the root, two below it).
 struct ScanArea {
     int32_t x0, y0, x1, y1;  // inclusive
 };
 
-inline ScanArea wholeBoard() {
-    return {0, 0, board::engineBoard.width - 1, board::engineBoard.height - 1};
+// Bit 7 of each byte of the result is set when that byte of word is not zero.
+inline uint64_t nonzeroBytes(uint64_t word) {
+    constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+    return (((word & Low7) + Low7) | word) & ~Low7;
 }
 
-CandidateList& candidateList(CandidateRules rules);
-
-// The four classes of a stone of `code` on the empty cell whose windows are w, packed.
-template <patterns::ShapeField F>
-inline uint32_t quadIfPlayed(const std::array<uint32_t, board::DirectionCount>& w, int32_t code) {
-    using namespace patterns;
-    const uint32_t stone = static_cast<uint32_t>(code) << CentreShift;
-    return shapeQuadIndex(
-        shapeOf<F>(patternEntry(w[0] | stone)), shapeOf<F>(patternEntry(w[1] | stone)),
-        shapeOf<F>(patternEntry(w[2] | stone)), shapeOf<F>(patternEntry(w[3] | stone)));
+inline uint64_t eightBytes(const uint8_t* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
 }
 
-// What a stone of `code` on the cell is worth under the rules (black: the Renju first player).
-template <CandidateRules R>
-inline int32_t moveValue(const std::array<uint32_t, board::DirectionCount>& w, int32_t code,
-                         int32_t black) {
-    using namespace patterns;
-    if constexpr (R == CandidateRules::Freestyle) {
-        return MoveValueTable[quadIfPlayed<ShapeField::Free>(w, code)];
-    } else if constexpr (R == CandidateRules::ExactFive) {
-        return MoveValueTable[quadIfPlayed<ShapeField::Exact>(w, code)];
-    } else {
-        return code == black ? BlackMoveValueTable[quadIfPlayed<ShapeField::Exact>(w, code)]
-                             : MoveValueTable[quadIfPlayed<ShapeField::Free>(w, code)];
-    }
-}
-
-// The generator body.
-template <CandidateRules R, CandidateMode M>
-int32_t generateIn(CandidateList& list, const ScanArea& area, int32_t side, int32_t* out,
-                   int32_t capacity) {
-    using namespace patterns;
-    const board::EngineBoard& b = board::engineBoard;
-    const int32_t black = b.firstPlayer;
-    list.count = 0;
-    int32_t blockCell = board::NoCell;
-    int32_t fourCell = board::NoCell;
+// Brings the shapes of the area's inner candidates (the cells with a stone within two cells
+// along a line) up to date.
+inline void refreshNearCells(SearchBoard& sb, const ScanArea& area) {
+    const int32_t width = sb.board.width;
     for (int32_t y = area.y0; y <= area.y1; ++y) {
-        const int32_t rowStart = y * b.width;
-        for (int32_t s = rowStart + area.x0; s <= rowStart + area.x1; ++s) {
-            if (b.cells[s] != board::CellEmpty) continue;
-            if constexpr (M == CandidateMode::Root) {
-                if (!hasNearbyStone(s)) continue;
+        const int32_t first = y * width + area.x0;
+        const int32_t last = y * width + area.x1;
+        // Eight cells at a time: most cells of a row are stones or far from any, or up to date.
+        for (int32_t s = first; s <= last; s += 8) {
+            uint64_t stale = nonzeroBytes(eightBytes(sb.near.data() + s)) &
+                             nonzeroBytes(eightBytes(sb.stale.data() + s));
+            if (last - s < 7) stale &= (uint64_t{1} << (8 * (last - s + 1))) - 1;
+            for (; stale != 0; stale &= stale - 1) {
+                refreshShapes(sb, s + std::countr_zero(stale) / 8);
             }
-            const std::array<uint32_t, board::DirectionCount> w = {
-                board::windowCode(0, s), board::windowCode(1, s), board::windowCode(2, s),
-                board::windowCode(3, s)};
-            if constexpr (M == CandidateMode::Inner) {
-                // A stone within two cells along one of the lines.
-                if (!stoneWithinTwo(w[0]) && !stoneWithinTwo(w[1]) && !stoneWithinTwo(w[2]) &&
-                    !stoneWithinTwo(w[3])) {
-                    continue;
-                }
-            }
-            const int32_t value1 = moveValue<R>(w, board::CellOwn, black);
-            const int32_t value2 = moveValue<R>(w, board::CellOpponent, black);
-            const int32_t mine = side == board::CellOwn ? value1 : value2;
-            const int32_t theirs = side == board::CellOwn ? value2 : value1;
-            if (mine + theirs == 0) continue;
-            if (mine == MoveValueFive) {
-                out[0] = s;
-                return 1;
-            }
-            if (theirs == MoveValueFive) {
-                blockCell = s;
-                continue;
-            }
-            if (mine == MoveValueWinningFour) {
-                fourCell = s;
-                continue;
-            }
-            const int32_t score = candidateScore(mine, theirs);
-            if (score > 0) list.entries[list.count++] = {score, s};
         }
     }
-    if (blockCell != board::NoCell) {
-        out[0] = blockCell;
-        return 1;
+}
+
+// The area's cells run from its first to its last in index order, with cells outside it in
+// between; those are no inner candidates, so their keys are 0.
+inline int32_t areaFirst(const SearchBoard& sb, const ScanArea& area) {
+    return area.y0 * sb.board.width + area.x0;
+}
+inline int32_t areaLast(const SearchBoard& sb, const ScanArea& area) {
+    return area.y1 * sb.board.width + area.x1;
+}
+
+// The K largest keys offered, in descending order; 0 marks an empty place.
+template <int32_t K>
+struct BestKeys {
+    std::array<uint32_t, K> keys{};
+
+    void offer(uint32_t key) {
+        if (key <= keys[K - 1]) return;
+        if constexpr (K <= InnerCandidateCapacity) {
+            // Without branches: each place keeps the larger of its key and the smaller of the
+            // newcomer and the key before it.
+            for (int32_t i = K - 1; i > 0; --i) {
+                keys[i] = std::max(keys[i], std::min(keys[i - 1], key));
+            }
+            keys[0] = std::max(keys[0], key);
+        } else {
+            int32_t at = K - 1;
+            for (; at > 0 && keys[at - 1] < key; --at) keys[at] = keys[at - 1];
+            keys[at] = key;
+        }
     }
-    if (fourCell != board::NoCell) {
-        out[0] = fourCell;
-        return 1;
+};
+
+// The root candidates for `side` to move, written to out: the forced cell alone (an own five,
+// the block of the other side's five, an own winning four), or at most RootCandidateCapacity
+// cells with a stone nearby, best first, equal scores in ascending cell order. Returns their
+// number.
+int32_t rootCandidates(SearchBoard& sb, const ScanArea& area, int32_t side, int32_t* out);
+
+// The inner candidates of one node, found as the node asks for them: the first scan brings the
+// cells' shapes up to date and finds the best cell, which is all that most nodes use (their first
+// move cuts them off); the others, up to InnerCandidateCapacity in all, come from a second scan
+// made when the node asks for its second move. The node's children leave the shapes as they found
+// them, so both scans see the same keys.
+struct CandidateList {
+    std::array<int32_t, InnerCandidateCapacity> cells;
+    int32_t count = 0;      // found so far
+    bool complete = false;  // nothing more to find
+};
+
+// The first scan: false when the side to move has no candidate at all.
+inline bool startCandidates(SearchBoard& sb, const ScanArea& area, int32_t side,
+                            CandidateList& list) {
+    refreshNearCells(sb, area);
+    const uint32_t* keys = sb.keys[side - 1].data();
+    uint32_t best = 0;
+    for (int32_t s = areaFirst(sb, area); s <= areaLast(sb, area); ++s) {
+        best = std::max(best, keys[s]);
     }
-    Candidate* first = list.entries.data();
-    Candidate* last = first + list.count;
-    const int32_t n = std::min(list.count, capacity);
-    if (n < list.count) {
-        std::partial_sort(first, first + n, last, CandidateOrder{});
-    } else {
-        std::sort(first, last, CandidateOrder{});
+    list.cells[0] = keyCell(best);
+    list.count = best != 0 ? 1 : 0;
+    list.complete = best == 0 || best >= FourKey;  // a forced cell comes alone
+    return best != 0;
+}
+
+// Candidate i (from 0) of the list, or NoCell after the last.
+inline int32_t candidateAt(SearchBoard& sb, const ScanArea& area, int32_t side, CandidateList& list,
+                           int32_t i) {
+    if (i >= list.count && !list.complete) {
+        refreshNearCells(sb, area);
+        const uint32_t* keys = sb.keys[side - 1].data();
+        BestKeys<InnerCandidateCapacity> best;
+        for (int32_t s = areaFirst(sb, area); s <= areaLast(sb, area); ++s) best.offer(keys[s]);
+        list.count = 0;
+        while (list.count < InnerCandidateCapacity && best.keys[list.count] != 0) {
+            list.cells[list.count] = keyCell(best.keys[list.count]);
+            ++list.count;
+        }
+        list.complete = true;
     }
-    for (int32_t i = 0; i < n; ++i) out[i] = first[i].cell;
-    return n;
+    return i < list.count ? list.cells[i] : board::NoCell;
 }
 
 }  // namespace velka::search

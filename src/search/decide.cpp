@@ -38,8 +38,10 @@ int32_t decideExactFive(const SearchLimits& limits) {
 int32_t firstAllowedSpiralCell(int32_t fallback) {
     for (int32_t i = 0; i < engineBoard.cellCount; ++i) {
         const int32_t cell = board::spiralCell(i);
-        if (engineBoard.cells[cell] == board::CellEmpty && !forbiddenIfPlayed(cell, board::CellOwn))
+        if (engineBoard.cells[cell] == board::CellEmpty &&
+            !forbiddenIfPlayed(engineBoard, cell, board::CellOwn)) {
             return cell;
+        }
     }
     return fallback;
 }
@@ -53,7 +55,7 @@ int32_t decideRenju(const SearchLimits& limits) {
     // A lost black can be left with a forbidden point: the one cell that blocks white's five, the
     // spiral fallback when every searched move lost or the clock ran out first. A forbidden stone
     // loses on the spot, and a manager may reject it as illegal, so black plays an allowed cell.
-    if (engineBlack && cell >= 0 && forbiddenIfPlayed(cell, board::CellOwn)) {
+    if (engineBlack && cell >= 0 && forbiddenIfPlayed(engineBoard, cell, board::CellOwn)) {
         return firstAllowedSpiralCell(cell);
     }
     return cell;

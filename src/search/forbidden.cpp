@@ -1,10 +1,5 @@
 #include "search/forbidden.h"
 
-#include <array>
-
-#include "board/board.h"
-#include "patterns/pattern_table.h"
-
 namespace velka::search {
 
 namespace {
@@ -22,40 +17,43 @@ bool isOpenThree(ShapeClass k) {
 
 // Whether a black stone on the window's key cell (an index 0..10, NoKeyCell for none) would
 // stand on an allowed point, i.e. whether the three really can be turned into an open four there.
-bool keyCellPlayable(int32_t cell, int32_t direction, uint8_t key, int32_t colour) {
+bool keyCellPlayable(board::EngineBoard& b, int32_t cell, int32_t direction, uint8_t key,
+                     int32_t colour) {
     if (key == patterns::NoKeyCell) return false;
-    const int32_t target = cell + board::engineBoard.windowOffsets[direction][key];
-    return !forbiddenIfPlayed(target, colour);
+    const int32_t target = cell + b.windowOffsets[direction][key];
+    return !forbiddenIfPlayed(b, target, colour);
 }
 
 }  // namespace
 
-bool isForbiddenPoint(int32_t cell) {
-    const board::EngineBoard& b = board::engineBoard;
+ForbiddenByShapes forbiddenByShapes(const std::array<ShapeClass, board::DirectionCount>& k) {
+    for (const ShapeClass c : k) {
+        if (c == patterns::ShapeFive) return ForbiddenByShapes::Allowed;
+    }
+    int32_t fours = 0;
+    int32_t threes = 0;
+    for (const ShapeClass c : k) {
+        if (c == patterns::ShapeForbidden) return ForbiddenByShapes::Forbidden;
+        fours += isFour(c) ? 1 : 0;
+        threes += isOpenThree(c) ? 1 : 0;
+    }
+    if (fours >= 2) return ForbiddenByShapes::Forbidden;
+    return threes < 2 ? ForbiddenByShapes::Allowed : ForbiddenByShapes::ThreesDecide;
+}
+
+bool isForbiddenPoint(board::EngineBoard& b, int32_t cell) {
     const int32_t colour = b.cells[cell];
     if (colour != b.firstPlayer) return false;
 
     std::array<const patterns::PatternEntry*, board::DirectionCount> entry;
     std::array<ShapeClass, board::DirectionCount> shape;
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
-        entry[d] = &patterns::patternEntry(board::windowCode(d, cell));
+        entry[d] = &patterns::patternEntry(board::windowCode(b, d, cell));
         shape[d] = patterns::exactShape(*entry[d]);
     }
-
-    // The order is the rule: an exact five wins whatever else the stone makes; then overline and
-    // two fours inside one line; then fours in two lines; only then the (costly) double three.
-    int32_t fours = 0;
-    int32_t threes = 0;
-    for (const ShapeClass k : shape) {
-        if (k == patterns::ShapeFive) return false;
-    }
-    for (const ShapeClass k : shape) {
-        if (k == patterns::ShapeForbidden) return true;
-        fours += isFour(k) ? 1 : 0;
-        threes += isOpenThree(k) ? 1 : 0;
-    }
-    if (fours >= 2) return true;
-    if (threes < 2) return false;
+    const ForbiddenByShapes byShapes = forbiddenByShapes(shape);
+    if (byShapes != ForbiddenByShapes::ThreesDecide)
+        return byShapes == ForbiddenByShapes::Forbidden;
 
     // A three is real when black may play one of its (at most two) key cells; the second is
     // tried only when the first is missing or itself forbidden. The trial stones are placed and
@@ -63,19 +61,19 @@ bool isForbiddenPoint(int32_t cell) {
     int32_t realThrees = 0;
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
         if (!isOpenThree(shape[d])) continue;
-        const bool real = keyCellPlayable(cell, d, patterns::firstKeyCell(*entry[d]), colour) ||
-                          keyCellPlayable(cell, d, patterns::secondKeyCell(*entry[d]), colour);
+        const bool real = keyCellPlayable(b, cell, d, patterns::firstKeyCell(*entry[d]), colour) ||
+                          keyCellPlayable(b, cell, d, patterns::secondKeyCell(*entry[d]), colour);
         if (real && ++realThrees == 2) return true;
     }
     return false;
 }
 
-bool forbiddenIfPlayed(int32_t cell, int32_t code) {
+bool forbiddenIfPlayed(board::EngineBoard& b, int32_t cell, int32_t code) {
     // A key cell is always empty; refusing an occupied one keeps a wrong call from wiping a stone.
-    if (board::engineBoard.cells[cell] != board::CellEmpty) return false;
-    board::setCell(cell, code);
-    const bool forbidden = isForbiddenPoint(cell);
-    board::setCell(cell, board::CellEmpty);
+    if (b.cells[cell] != board::CellEmpty) return false;
+    board::setCell(b, cell, code);
+    const bool forbidden = isForbiddenPoint(b, cell);
+    board::setCell(b, cell, board::CellEmpty);
     return forbidden;
 }
 

@@ -2,44 +2,50 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "board/board.h"
 #include "search/candidates.h"
 #include "search/evaluation.h"
-#include "search/forbidden.h"
 #include "search/memory.h"
 #include "search/scores.h"
+#include "search/search_board.h"
 #include "search/think_control.h"
 #include "search/time_control.h"
 
 namespace velka::search {
 
-using board::engineBoard;
 using patterns::RuleVariant;
-using patterns::ShapeField;
 
 namespace {
 
-constexpr int32_t VariantCount = 3;
+static_assert(MaxPly <= MaxPlacedStones, "a search board holds a whole line of the search");
+
 // How far from the stones a candidate can lie: the root filter reaches three cells out, the inner
 // one two cells along a line.
 constexpr int32_t RootReach = 3;
 constexpr int32_t InnerReach = 2;
+
+// A level's score, or nothing when the search was stopped below it. A stopped level returns at
+// once and stores nothing; so does every level above it, and the iteration under way is lost.
+using NodeScore = std::optional<int32_t>;
 
 struct RootMoveList {
     int32_t count = 0;
     std::array<int32_t, RootCandidateCapacity> cells{};
 };
 
-// Everything one variant's search keeps; each variant has its own, so that nothing is shared
-// between the three searches but the board and the memory.
-struct VariantSearch {
+struct Line {
+    int32_t count = 0;
+    std::array<int32_t, MaxPly> cells{};
+};
+
+// Everything the search keeps: its own board and shapes, root lists, line and counters.
+struct SearchThread {
+    SearchBoard sb;
     RootMoveList rootMoves;
     RootMoveList rootWork;
     uint32_t nodeCounter = 0;  // carries over from one search to the next
-    // Set at a clock check that finds the time up; every level returns at once when it sees it,
-    // stores nothing, and the root repairs the board from the snapshot.
-    bool aborted = false;
     bool useClock = true;
     uint64_t nodeLimit = 0;
     uint64_t nodes = 0;
@@ -48,171 +54,148 @@ struct VariantSearch {
     int32_t iterationDepth = 0;
     std::array<std::array<int32_t, MaxPly>, MaxPly> pv;
     std::array<int32_t, MaxPly> pvEnd;
-    RootMoveList bestLine;  // the root's line in the iteration under way
-    // The stones now on the board (the position's plus the search's own, pushed and popped with
-    // them), so that the evaluation looks at stones only instead of every cell.
-    int32_t stoneCount = 0;
-    std::array<int32_t, board::MaxCells> stones{};
+    Line bestLine;  // the root's line in the iteration under way
+    // The answer: the best move of the last completed iteration (or the winning move, or the only
+    // candidate).
+    int32_t result = board::NoCell;
+    int32_t completedDepth = 0;
+    bool stopped = false;
 };
 
-std::array<VariantSearch, VariantCount> variantSearches;
+SearchThread thinkingThread;
 SearchStats stats;
 
-// What differs between the three searches: the leaf verdict, and the rules by which the
-// evaluation and the candidate generator judge each colour's stones.
-template <RuleVariant V, ShapeField BlackField, ShapeField WhiteField, CandidateRules R>
-struct VariantPolicy {
-    static constexpr RuleVariant Variant = V;
-    static int32_t verdict(int32_t lastMove) {
-        if constexpr (V == RuleVariant::Renju) {
-            return leafVerdict(RuleVariant::Renju, lastMove);
-        } else {
-            return stoneMakesFive<BlackField>(lastMove) ? LossScore : NoScore;
-        }
-    }
-    static int32_t evaluate(const VariantSearch& s, int32_t side) {
-        return evaluateStones<BlackField, WhiteField>(s.stones.data(), s.stoneCount, side,
-                                                      engineBoard.firstPlayer);
-    }
-    template <CandidateMode M>
-    static int32_t candidates(const ScanArea& area, int32_t side, int32_t* out, int32_t cap) {
-        return generateIn<R, M>(candidateList(R), area, side, out, cap);
-    }
-};
-
-using FreestylePolicy = VariantPolicy<RuleVariant::Freestyle, ShapeField::Free, ShapeField::Free,
-                                      CandidateRules::Freestyle>;
-using ExactFivePolicy = VariantPolicy<RuleVariant::ExactFive, ShapeField::Exact, ShapeField::Exact,
-                                      CandidateRules::ExactFive>;
-using RenjuPolicy =
-    VariantPolicy<RuleVariant::Renju, ShapeField::Exact, ShapeField::Free, CandidateRules::Renju>;
-
-template <class P>
-VariantSearch& searchState() {
-    return variantSearches[static_cast<size_t>(P::Variant)];
-}
-
 // The scan area after a stone on cell: the old one widened to reach the cells near the stone.
-ScanArea widenedArea(const ScanArea& area, int32_t cell, int32_t reach) {
-    const int32_t x = cell % engineBoard.width;
-    const int32_t y = cell / engineBoard.width;
+ScanArea widenedArea(const board::EngineBoard& b, const ScanArea& area, int32_t cell,
+                     int32_t reach) {
+    const int32_t x = cell % b.width;
+    const int32_t y = cell / b.width;
     return {std::min(area.x0, std::max(x - reach, 0)), std::min(area.y0, std::max(y - reach, 0)),
-            std::max(area.x1, std::min(x + reach, engineBoard.width - 1)),
-            std::max(area.y1, std::min(y + reach, engineBoard.height - 1))};
+            std::max(area.x1, std::min(x + reach, b.width - 1)),
+            std::max(area.y1, std::min(y + reach, b.height - 1))};
 }
 
 // The stones' bounding box widened by reach, or an empty area for no stones.
-ScanArea stoneArea(const VariantSearch& s, int32_t reach) {
-    ScanArea area{engineBoard.width, engineBoard.height, -1, -1};
-    for (int32_t i = 0; i < s.stoneCount; ++i) area = widenedArea(area, s.stones[i], reach);
+ScanArea stoneArea(const board::EngineBoard& b, int32_t reach) {
+    ScanArea area{b.width, b.height, -1, -1};
+    for (int32_t cell = 0; cell < b.cellCount; ++cell) {
+        if (b.cells[cell] != board::CellEmpty) area = widenedArea(b, area, cell, reach);
+    }
     return area;
 }
 
-void placeStone(VariantSearch& s, int32_t cell, int32_t side) {
-    board::setCell(cell, side);
-    s.stones[s.stoneCount++] = cell;
-}
-
-void removeStone(VariantSearch& s, int32_t cell) {
-    board::setCell(cell, board::CellEmpty);
-    --s.stoneCount;
-}
-
-// Starts loading the memory slot of the position after a stone of side on cell, so that the
-// child's probe, a likely cache miss in a large table, overlaps with the work before it.
-void prefetchChildSlot(int32_t cell, int32_t side) {
-    const uint64_t hash = engineBoard.hash ^ engineBoard.zobristKeys[side * board::MaxCells + cell];
-    __builtin_prefetch(&searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask]);
-}
-
 // The line below the node at ply p becomes the move m followed by the line of its child.
-void extendLine(VariantSearch& s, int32_t p, int32_t m) {
-    std::array<int32_t, MaxPly>& line = s.pv[p];
+void extendLine(SearchThread& t, int32_t p, int32_t m) {
+    std::array<int32_t, MaxPly>& line = t.pv[p];
     line[p] = m;
-    const int32_t end = p + 1 < MaxPly ? s.pvEnd[p + 1] : p + 1;
-    for (int32_t i = p + 1; i < end; ++i) line[i] = s.pv[p + 1][i];
-    s.pvEnd[p] = end;
+    const int32_t end = p + 1 < MaxPly ? t.pvEnd[p + 1] : p + 1;
+    for (int32_t i = p + 1; i < end; ++i) line[i] = t.pv[p + 1][i];
+    t.pvEnd[p] = end;
 }
 
-void copyRootLine(VariantSearch& s) {
-    s.bestLine.count = s.pvEnd[0];
-    std::copy(s.pv[0].begin(), s.pv[0].begin() + s.pvEnd[0], s.bestLine.cells.begin());
+void copyRootLine(SearchThread& t) {
+    t.bestLine.count = t.pvEnd[0];
+    std::copy(t.pv[0].begin(), t.pv[0].begin() + t.pvEnd[0], t.bestLine.cells.begin());
 }
 
-void reportRootLine(const VariantSearch& s, int32_t depth, int32_t score) {
-    reportIteration({depth,
-                     score,
-                     0,
-                     s.nodes,
-                     0,
-                     {s.bestLine.cells.data(), static_cast<size_t>(s.bestLine.count)}});
+void reportLine(const Line& line, int32_t depth, int32_t score, uint64_t nodes) {
+    reportIteration(
+        {depth, score, 0, nodes, 0, {line.cells.data(), static_cast<size_t>(line.count)}});
 }
 
-template <class P>
-int32_t searchNode(int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove, int32_t side,
-                   const ScanArea& parentArea) {
-    VariantSearch& s = searchState<P>();
-    const int32_t ply = s.iterationDepth - depth;
-    s.pvEnd[ply] = ply;
-    // Step 1. The node limit at every node; the clock and the manager's stop once every 501.
-    if (++s.nodes > s.nodeLimit && s.nodeLimit != 0) {
-        s.aborted = true;
-        return 0;
-    }
-    if (++s.nodeCounter > ClockCheckInterval) {
-        s.nodeCounter = 0;
-        if (s.useClock && thinkMustStop()) {
-            s.aborted = true;
-            return 0;
-        }
-    }
+// Step 1 of every node, the one place where a search is stopped: the node limit at every node;
+// the clock and the manager's stop once every 501 nodes.
+bool mustStop(SearchThread& t) {
+    if (++t.nodes > t.nodeLimit && t.nodeLimit != 0) return true;
+    if (++t.nodeCounter <= ClockCheckInterval) return false;
+    t.nodeCounter = 0;
+    return t.useClock && thinkMustStop();
+}
+
+// A node at the horizon, reached by a stone of mover on move, which searchNode would place, look
+// at and take back: the same steps on the position as it would be.
+NodeScore searchLeaf(SearchThread& t, int32_t alpha, int32_t beta, int32_t move, int32_t mover) {
+    const int32_t ply = t.iterationDepth;
+    t.pvEnd[ply] = ply;
+    if (mustStop(t)) return std::nullopt;
+    const uint64_t hash = t.sb.board.hash ^ t.sb.board.zobristKeys[mover * board::MaxCells + move];
+    int32_t v = probeMemory(hash, 0, alpha, beta);
+    if (v != NoScore) return v;
+    v = leafVerdict(t.sb, move, mover);
+    if (v == NoScore) v = staticEvaluation(totalsIfPlayed(t.sb, move, mover), mover ^ 3);
+    storeMemory(hash, 0, v, BoundExact);
+    return v;
+}
+
+NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove,
+                     int32_t side, const ScanArea& parentArea) {
+    const int32_t ply = t.iterationDepth - depth;
+    const int32_t other = side ^ 3;
+    t.pvEnd[ply] = ply;
+    if (mustStop(t)) return std::nullopt;
 
     // Step 2. A result stored by an earlier visit.
-    int32_t v = probeMemory(depth, alpha, beta);
+    const uint64_t hash = t.sb.board.hash;
+    int32_t v = probeMemory(hash, depth, alpha, beta);
     if (v != NoScore) return v;
 
     // Steps 3 and 4. Has the last stone ended the game; at the horizon, the static score.
-    v = P::verdict(lastMove);
-    if (v == NoScore && depth == 0) v = P::evaluate(s, side);
+    v = leafVerdict(t.sb, lastMove, other);
+    if (v == NoScore && depth == 0) v = staticEvaluation(t.sb.totals, side);
     if (v != NoScore) {
-        if (v == LossScore || depth == 0) storeMemory(depth, v, BoundExact);
+        if (v == LossScore || depth == 0) storeMemory(hash, depth, v, BoundExact);
         return v;  // a forbidden black stone's WinScore above the horizon is not stored
     }
 
-    // Step 5. The moves worth trying.
-    const ScanArea area = widenedArea(parentArea, lastMove, InnerReach);
-    std::array<int32_t, InnerCandidateCapacity> moves;
-    const int32_t count = P::template candidates<CandidateMode::Inner>(area, side, moves.data(),
-                                                                       InnerCandidateCapacity);
-    if (count == 0) return LossScore;
-    for (int32_t i = 0; i < count; ++i) prefetchChildSlot(moves[i], side);
+    // Step 5. The moves worth trying, best first; their memory slots start loading meanwhile.
+    const ScanArea area = widenedArea(t.sb.board, parentArea, lastMove, InnerReach);
+    CandidateList moves;
+    if (!startCandidates(t.sb, area, side, moves)) return LossScore;
+    const uint64_t* keys = t.sb.board.zobristKeys.data() + side * board::MaxCells;
+    prefetchSlot(hash ^ keys[moves.cells[0]]);
 
     // Step 6. Principal variation: full window until a move raises alpha, null windows after.
     uint8_t bound = BoundUpper;
     int32_t best = LossScore;
     bool pvFound = false;
-    const int32_t other = side ^ 3;
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t m = moves[i];
-        placeStone(s, m, side);
-        if (pvFound) {
-            v = -searchNode<P>(depth - 1, -alpha - 1, -alpha, m, other, area);
-            if (s.aborted) return 0;
-            if (alpha < v && v < beta) {
-                v = -searchNode<P>(depth - 1, -beta, -alpha, m, other, area);
+    for (int32_t i = 0;; ++i) {
+        const int32_t m = candidateAt(t.sb, area, side, moves, i);
+        if (m == board::NoCell) break;
+        if (i == 1) {
+            for (int32_t j = 1; j < moves.count; ++j) prefetchSlot(hash ^ keys[moves.cells[j]]);
+        }
+        NodeScore child;
+        if (depth == 1) {
+            // The children are at the horizon: looked at without placing the stone.
+            if (pvFound) {
+                child = searchLeaf(t, -alpha - 1, -alpha, m, side);
+                if (child && alpha < -*child && -*child < beta) {
+                    child = searchLeaf(t, -beta, -alpha, m, side);
+                }
+            } else {
+                child = searchLeaf(t, -beta, -alpha, m, side);
             }
         } else {
-            v = -searchNode<P>(depth - 1, -beta, -alpha, m, other, area);
+            placeStone(t.sb, m, side);
+            if (pvFound) {
+                child = searchNode(t, depth - 1, -alpha - 1, -alpha, m, other, area);
+                if (child && alpha < -*child && -*child < beta) {
+                    child = searchNode(t, depth - 1, -beta, -alpha, m, other, area);
+                }
+            } else {
+                child = searchNode(t, depth - 1, -beta, -alpha, m, other, area);
+            }
+            removeStone(t.sb, m);
         }
-        if (s.aborted) return 0;
-        removeStone(s, m);
+        if (!child) return std::nullopt;
+        v = -*child;
         if (v == WinScore) {
-            extendLine(s, ply, m);
-            storeMemory(depth, v, BoundExact);
+            extendLine(t, ply, m);
+            storeMemory(hash, depth, v, BoundExact);
             return v;
         }
         if (v >= beta) {
-            storeMemory(depth, v, BoundLower);  // fail-soft cut-off
+            storeMemory(hash, depth, v, BoundLower);  // fail-soft cut-off
             return v;
         }
         if (v > best) {
@@ -220,12 +203,12 @@ int32_t searchNode(int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove,
                 alpha = v;
                 pvFound = true;
                 bound = BoundExact;
-                extendLine(s, ply, m);
+                extendLine(t, ply, m);
             }
             best = v;
         }
     }
-    storeMemory(depth, best, bound);
+    storeMemory(hash, depth, best, bound);
     return best;
 }
 
@@ -244,98 +227,81 @@ void moveToFront(RootMoveList& list, int32_t cell) {
     std::rotate(first, at, at + 1);
 }
 
-template <class P>
-int32_t searchRoot(const SearchLimits& limits) {
-    VariantSearch& s = searchState<P>();
-    s.aborted = false;
-    s.useClock = limits.useClock;
-    s.nodeLimit = limits.nodeLimit;
-    s.nodes = 0;
-    stats = {};
+// The thread's board becomes the engine's, judged by the variant's rules; its answer is cleared.
+void prepareThread(SearchThread& t, RuleVariant variant, bool useClock, uint64_t nodeLimit) {
+    resetSearchBoard(t.sb, board::engineBoard, variant);
+    t.useClock = useClock;
+    t.nodeLimit = nodeLimit;
+    t.nodes = 0;
+    t.result = board::NoCell;
+    t.completedDepth = 0;
+    t.stopped = false;
+}
 
-    int32_t result = board::NoCell;
-    board::saveBoard();
-
-    s.stoneCount = 0;
-    for (int32_t cell = 0; cell < engineBoard.cellCount; ++cell) {
-        if (engineBoard.cells[cell] != board::CellEmpty) s.stones[s.stoneCount++] = cell;
-    }
-    const ScanArea area = stoneArea(s, InnerReach);
-
-    // Root candidates for the engine's stone.
-    s.rootMoves.count = P::template candidates<CandidateMode::Root>(
-        stoneArea(s, RootReach), board::CellOwn, s.rootMoves.cells.data(), RootCandidateCapacity);
-    const int32_t rootCount = s.rootMoves.count;
-    const int32_t maxDepth = std::min(limits.maxDepth, MaxSearchDepth);
-
+// Iterative deepening from the root list until the depth limit, a win, a list with one move or
+// none, every move lost, the clock or a stop.
+void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t maxDepth) {
     for (int32_t d = 1; d <= maxDepth; ++d) {
         const int64_t t0 = clockMs();
-        s.iterationDepth = d;
-        s.rootWork = s.rootMoves;
-        if (s.rootWork.count == 0) break;
-        if (s.rootWork.count == 1) {
-            result = s.rootWork.cells[0];
-            break;
+        t.iterationDepth = d;
+        t.rootWork = t.rootMoves;
+        if (t.rootWork.count == 0) return;
+        if (t.rootWork.count == 1) {
+            t.result = t.rootWork.cells[0];
+            return;
         }
 
         int32_t alpha = LossScore;
         int32_t best = LossScore;
         int32_t bestMove = board::NoCell;
         bool pvFound = false;
-        for (int32_t i = 0; i < s.rootMoves.count; ++i) {
-            const int32_t m = s.rootMoves.cells[i];
-            placeStone(s, m, board::CellOwn);
-            int32_t v;
+        for (int32_t i = 0; i < t.rootMoves.count; ++i) {
+            const int32_t m = t.rootMoves.cells[i];
+            placeStone(t.sb, m, board::CellOwn);
+            NodeScore child;
             if (pvFound) {
-                v = -searchNode<P>(d - 1, -alpha - 1, -alpha, m, board::CellOpponent, area);
-                if (!s.aborted && alpha < v && v < WinScore) {
-                    v = -searchNode<P>(d - 1, LossScore, -alpha, m, board::CellOpponent, area);
+                child = searchNode(t, d - 1, -alpha - 1, -alpha, m, board::CellOpponent, area);
+                if (child && alpha < -*child && -*child < WinScore) {
+                    child = searchNode(t, d - 1, LossScore, -alpha, m, board::CellOpponent, area);
                 }
             } else {
-                v = -searchNode<P>(d - 1, LossScore, -alpha, m, board::CellOpponent, area);
+                child = searchNode(t, d - 1, LossScore, -alpha, m, board::CellOpponent, area);
             }
-            if (s.aborted) {
-                // The iteration under way is lost whole; the last completed one stands.
-                board::restoreBoard();
-                stats.stopped = true;
-                stats.nodes = s.nodes;
-                return result;
+            removeStone(t.sb, m);
+            if (!child) {
+                t.stopped = true;  // the iteration under way is lost whole; the last one stands
+                return;
             }
-            removeStone(s, m);
+            const int32_t v = -*child;
             if (v >= WinScore) {
-                result = m;
-                extendLine(s, 0, m);
-                copyRootLine(s);
-                reportRootLine(s, d, v);
-                board::restoreBoard();
-                stats.nodes = s.nodes;
-                return result;
+                t.result = m;
+                extendLine(t, 0, m);
+                copyRootLine(t);
+                reportLine(t.bestLine, d, v, t.nodes);
+                return;
             }
             if (v == LossScore) {
-                removeFromList(s.rootWork, m);  // proven lost: never searched again
+                removeFromList(t.rootWork, m);  // proven lost: never searched again
             } else if (v > best) {
                 best = alpha = v;
                 bestMove = m;
                 pvFound = true;
-                moveToFront(s.rootWork, m);
-                extendLine(s, 0, m);
-                copyRootLine(s);
+                moveToFront(t.rootWork, m);
+                extendLine(t, 0, m);
+                copyRootLine(t);
             }
         }
-        if (bestMove == board::NoCell) break;  // every move lost: keep the previous answer
-        result = bestMove;
-        stats.completedDepth = d;
-        reportRootLine(s, d, best);
+        if (bestMove == board::NoCell) return;  // every move lost: keep the previous answer
+        t.result = bestMove;
+        t.completedDepth = d;
+        reportLine(t.bestLine, d, best, t.nodes);
 
         // Another iteration would take longer than the time that is left.
-        if (s.useClock && clockMs() - t0 >= timeRemaining()) break;
+        if (t.useClock && clockMs() - t0 >= timeRemaining()) return;
 
-        s.rootWork.count = narrowedRootCount(s.rootWork.count, d, rootCount);
-        s.rootMoves = s.rootWork;
+        t.rootWork.count = narrowedRootCount(t.rootWork.count, d, rootCount);
+        t.rootMoves = t.rootWork;
     }
-    board::restoreBoard();
-    stats.nodes = s.nodes;
-    return result;
 }
 
 }  // namespace
@@ -346,23 +312,28 @@ int32_t narrowedRootCount(int32_t count, int32_t depth, int32_t rootCount) {
 }
 
 int32_t searchBestMove(RuleVariant variant, const SearchLimits& limits) {
-    switch (variant) {
-        case RuleVariant::Freestyle:
-            return searchRoot<FreestylePolicy>(limits);
-        case RuleVariant::ExactFive:
-            return searchRoot<ExactFivePolicy>(limits);
-        case RuleVariant::Renju:
-            return searchRoot<RenjuPolicy>(limits);
-    }
-    return board::NoCell;
+    SearchThread& t = thinkingThread;
+    prepareThread(t, variant, limits.useClock, limits.nodeLimit);
+    const board::EngineBoard& b = t.sb.board;
+    const ScanArea area = stoneArea(b, InnerReach);
+
+    // Root candidates for the engine's stone.
+    t.rootMoves.count =
+        rootCandidates(t.sb, stoneArea(b, RootReach), board::CellOwn, t.rootMoves.cells.data());
+    const int32_t rootCount = t.rootMoves.count;
+    const int32_t maxDepth = std::min(limits.maxDepth, MaxSearchDepth);
+
+    iterate(t, area, rootCount, maxDepth);
+    stats = {t.nodes, t.completedDepth, t.stopped};
+    return t.result;
 }
 
 const SearchStats& lastSearchStats() {
     return stats;
 }
 
-std::span<const int32_t> lastRootMoves(RuleVariant variant) {
-    const RootMoveList& list = variantSearches[static_cast<size_t>(variant)].rootMoves;
+std::span<const int32_t> lastRootMoves() {
+    const RootMoveList& list = thinkingThread.rootMoves;
     return {list.cells.data(), static_cast<size_t>(list.count)};
 }
 

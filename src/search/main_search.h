@@ -30,7 +30,7 @@ struct SearchStats {
     bool stopped = false;        // the last search was cut off by the clock (or the node limit)
 };
 
-// A cell index or -1. The board is restored exactly on every exit, time-out included.
+// A cell index or -1. Searches copies of the engine's board; the board itself is not touched.
 int32_t searchBestMove(patterns::RuleVariant variant, const SearchLimits& limits = {});
 const SearchStats& lastSearchStats();
 
@@ -38,8 +38,8 @@ const SearchStats& lastSearchStats();
 // depth, for a search that started with rootCount candidates.
 int32_t narrowedRootCount(int32_t count, int32_t depth, int32_t rootCount);
 
-// The variant's root list as its last search left it: after a completed iteration the cells that
-// the next one would search, in that order (lost moves dropped, the list narrowed).
-std::span<const int32_t> lastRootMoves(patterns::RuleVariant variant);
+// The root list as the last search left it: after a completed iteration the cells that the next
+// one would search, in that order (lost moves dropped, the list narrowed).
+std::span<const int32_t> lastRootMoves();
 
 }  // namespace velka::search

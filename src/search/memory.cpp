@@ -1,5 +1,6 @@
 #include "search/memory.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,20 +13,55 @@ namespace {
 
 // Stands in for the table whenever there is no allocated one, so probes and stores never need a
 // null check.
-SearchMemoryEntry fallbackEntry{};
+SearchMemorySlot fallbackSlot{};
 
 void useFallback() {
-    fallbackEntry = SearchMemoryEntry{};
-    searchMemory.table = &fallbackEntry;
+    fallbackSlot = SearchMemorySlot{};
+    searchMemory.table = &fallbackSlot;
     searchMemory.mask = 0;
-    searchMemory.size = sizeof(SearchMemoryEntry);
+    searchMemory.size = sizeof(SearchMemorySlot);
     searchMemory.k = 0;
     searchMemory.generation = 1;
 }
 
+SearchMemorySlot& slotOf(uint64_t hash) {
+    return searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask];
+}
+
+// Relaxed is enough: a slot is a value of its own, and the check word catches a mixed pair.
+uint64_t loadWord(uint64_t& word) {
+    return std::atomic_ref<uint64_t>(word).load(std::memory_order_relaxed);
+}
+void storeWord(uint64_t& word, uint64_t value) {
+    std::atomic_ref<uint64_t>(word).store(value, std::memory_order_relaxed);
+}
+
+uint64_t packData(const SearchMemoryEntry& e) {
+    return e.depth | uint64_t{e.bound} << 8 | uint64_t{e.generation} << 16 |
+           uint64_t{static_cast<uint32_t>(e.value)} << 32;
+}
+
+// The slot's entry, as a wiped one when it belongs to another generation.
+SearchMemoryEntry readSlot(SearchMemorySlot& slot) {
+    const uint64_t data = loadWord(slot.data);
+    const uint64_t hash = loadWord(slot.check) ^ data;
+    const SearchMemoryEntry e{hash, static_cast<uint8_t>(data), static_cast<uint8_t>(data >> 8),
+                              static_cast<uint16_t>(data >> 16), static_cast<int32_t>(data >> 32)};
+    if (e.generation == searchMemory.generation) return e;
+    constexpr uint64_t WipedHash = uint64_t{WipedHashWord} << 32 | WipedHashWord;
+    return {WipedHash, WipedDepth, SlotEmpty, searchMemory.generation,
+            static_cast<int32_t>(WipedHashWord)};
+}
+
+void writeSlot(SearchMemorySlot& slot, const SearchMemoryEntry& e) {
+    const uint64_t data = packData(e);
+    storeWord(slot.check, e.hash ^ data);
+    storeWord(slot.data, data);
+}
+
 // 16 x 2^k + workingSet > limit, without overflow.
 bool exceedsLimit(int k, uint64_t workingSet, uint32_t limit) {
-    const uint64_t tableBytes = uint64_t{sizeof(SearchMemoryEntry)} << k;
+    const uint64_t tableBytes = uint64_t{sizeof(SearchMemorySlot)} << k;
     return workingSet > limit || tableBytes > uint64_t{limit} - workingSet;
 }
 
@@ -43,11 +79,11 @@ size_t resize(uint32_t limit, bool measure, uint64_t givenWorkingSet) {
         while (k > 0 && exceedsLimit(k, workingSet, limit)) --k;
     }
     for (; k > 0; --k) {
-        void* table = std::calloc(size_t{1} << k, sizeof(SearchMemoryEntry));
+        void* table = std::calloc(size_t{1} << k, sizeof(SearchMemorySlot));
         if (table != nullptr) {
-            searchMemory.table = static_cast<SearchMemoryEntry*>(table);
+            searchMemory.table = static_cast<SearchMemorySlot*>(table);
             searchMemory.mask = (uint32_t{1} << k) - 1;
-            searchMemory.size = sizeof(SearchMemoryEntry) << k;
+            searchMemory.size = sizeof(SearchMemorySlot) << k;
             searchMemory.k = k;
             searchMemory.generation = 1;  // calloc's zeros are generation 0: every entry empty
             return searchMemory.size;
@@ -59,15 +95,11 @@ size_t resize(uint32_t limit, bool measure, uint64_t givenWorkingSet) {
 
 }  // namespace
 
-SearchMemory searchMemory{.table = &fallbackEntry, .size = sizeof(SearchMemoryEntry)};
+SearchMemory searchMemory{.table = &fallbackSlot, .size = sizeof(SearchMemorySlot)};
 
-int32_t probeMemory(int32_t depth, int32_t alpha, int32_t beta) {
-    const SearchMemoryEntry& e = memorySlot();
-    if (!isCurrent(e)) return NoScore;
-    const uint64_t hash = board::engineBoard.hash;
-    if (e.hashLow != static_cast<uint32_t>(hash) || e.hashHigh != static_cast<uint32_t>(hash >> 32))
-        return NoScore;
-    if (e.depth < depth) return NoScore;
+int32_t probeMemory(uint64_t hash, int32_t depth, int32_t alpha, int32_t beta) {
+    const SearchMemoryEntry e = readSlot(slotOf(hash));
+    if (e.hash != hash || e.depth < depth) return NoScore;
     switch (e.bound) {
         case BoundExact:
             return e.value;
@@ -81,13 +113,22 @@ int32_t probeMemory(int32_t depth, int32_t alpha, int32_t beta) {
 }
 
 // Replacement by depth alone: a deeper result stays, whichever position it belongs to.
-void storeMemory(int32_t depth, int32_t value, uint8_t bound) {
-    SearchMemoryEntry& e = memorySlot();
-    if (isCurrent(e) && e.bound != SlotEmpty && e.depth > depth) return;
-    const uint64_t hash = board::engineBoard.hash;
-    e = {static_cast<uint32_t>(hash), static_cast<uint32_t>(hash >> 32),
-         static_cast<uint8_t>(depth), bound,
-         searchMemory.generation,     value};
+void storeMemory(uint64_t hash, int32_t depth, int32_t value, uint8_t bound) {
+    SearchMemorySlot& slot = slotOf(hash);
+    const SearchMemoryEntry e = readSlot(slot);
+    if (e.bound != SlotEmpty && e.depth > depth) return;
+    writeSlot(slot, {hash, static_cast<uint8_t>(depth), bound, searchMemory.generation, value});
+}
+
+void markNoWin(uint64_t hash) {
+    SearchMemorySlot& slot = slotOf(hash);
+    SearchMemoryEntry e = readSlot(slot);
+    e.hash = hash;
+    writeSlot(slot, e);
+}
+
+bool isMarkedNoWin(uint64_t hash) {
+    return readSlot(slotOf(hash)).hash == hash;
 }
 
 void wipeMemory() {
@@ -107,7 +148,7 @@ size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet) {
 
 // Also forgets the last limit: the next sizing builds a table whatever its limit.
 void releaseMemory() {
-    if (searchMemory.table != &fallbackEntry) std::free(searchMemory.table);
+    if (searchMemory.table != &fallbackSlot) std::free(searchMemory.table);
     useFallback();
     searchMemory.sized = false;
 }

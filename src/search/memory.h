@@ -1,15 +1,18 @@
-// SearchMemory: the transposition table, one 16-byte entry per slot, addressed by the low word of
-// the board's hash. Sized from the manager's memory limit and the process's resident set.
+// SearchMemory: the transposition table, one 16-byte slot per entry, addressed by the low word of
+// the position's hash. Sized from the manager's memory limit and the process's resident set.
 //
 // Every move starts from an empty table without touching it: each entry carries the generation
 // (move) that wrote it, and an entry of another generation reads exactly as a wiped one (bound
 // SlotEmpty, depth 127, both hash words and the value 0x7F7F7F7F).
+//
+// A slot is two 64-bit words, each read and written whole: the entry's other fields packed into
+// one (data), and the hash XOR data in the other (check). Threads that share the table can so do
+// without a lock: a slot whose words two of them wrote at the same time decodes to a hash that
+// matches no position (but with the odds of a hash collision), so it reads as a miss.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-#include "board/board.h"
 
 namespace velka::search {
 
@@ -23,20 +26,27 @@ inline constexpr uint32_t StartUpMemoryLimit = 104857600;
 inline constexpr uint32_t WipedHashWord = 0x7F7F7F7F;
 inline constexpr uint8_t WipedDepth = 127;
 
+// One entry as the searches see it.
 struct SearchMemoryEntry {
-    uint32_t hashLow;
-    uint32_t hashHigh;
+    uint64_t hash;
     uint8_t depth;
     uint8_t bound;
-    uint16_t generation;  // in the two bytes the alignment of value leaves free
+    uint16_t generation;
     int32_t value;
 };
-static_assert(sizeof(SearchMemoryEntry) == 16);
+
+// One entry as the table holds it (see above): data = depth | bound << 8 | generation << 16 |
+// value << 32, check = hash ^ data.
+struct SearchMemorySlot {
+    uint64_t check;
+    uint64_t data;
+};
+static_assert(sizeof(SearchMemorySlot) == 16);
 
 // The table is never null: before the first sizing, after a release and when no allocation
-// succeeds it is one static entry (mask 0), which every position shares.
+// succeeds it is one static slot (mask 0), which every position shares.
 struct SearchMemory {
-    SearchMemoryEntry* table = nullptr;
+    SearchMemorySlot* table = nullptr;
     uint32_t mask = 0;
     size_t size = 0;
     int k = 0;
@@ -47,46 +57,29 @@ struct SearchMemory {
 };
 extern SearchMemory searchMemory;
 
-int32_t probeMemory(int32_t depth, int32_t alpha, int32_t beta);
-void storeMemory(int32_t depth, int32_t value, uint8_t bound);
+// The position is given by its hash.
+int32_t probeMemory(uint64_t hash, int32_t depth, int32_t alpha, int32_t beta);
+void storeMemory(uint64_t hash, int32_t depth, int32_t value, uint8_t bound);
 // Empties every entry for the next move: a new generation, so no entry is touched (the whole table
 // is cleared only when the generation counter wraps round, once every 65535 moves).
 void wipeMemory();
-// limit in bytes, 0 for none; returns the table size in bytes.
+// limit in bytes, 0 for none; returns the table size in bytes. The same limit as last time keeps
+// the table and its contents.
 size_t sizeMemory(uint32_t limit);
-// The same with the working set given, so that tests can fix it.
+// The same with the working set given instead of measured, so that tests can fix it.
 size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet);
-// Frees the table; the static entry takes its place until the next sizing, which then builds a
+// Frees the table; the static slot takes its place until the next sizing, which then builds a
 // table whatever its limit.
 void releaseMemory();
 
-// The slot that the current position's hash selects.
-inline SearchMemoryEntry& memorySlot() {
-    return searchMemory.table[static_cast<uint32_t>(board::engineBoard.hash) & searchMemory.mask];
-}
+// The threat search marks positions without a win in the slots: only the hash is written, so the
+// (wiped) slot keeps SlotEmpty and the main search never sees the mark.
+void markNoWin(uint64_t hash);
+bool isMarkedNoWin(uint64_t hash);
 
-inline bool isCurrent(const SearchMemoryEntry& e) {
-    return e.generation == searchMemory.generation;
-}
-
-// The threat search marks positions without a win in the slots: only the hash words are written,
-// so the (wiped) slot keeps SlotEmpty and the main search never sees the mark.
-inline void markNoWin() {
-    SearchMemoryEntry& e = memorySlot();
-    if (!isCurrent(e)) {
-        e = {WipedHashWord, WipedHashWord,           WipedDepth,
-             SlotEmpty,     searchMemory.generation, static_cast<int32_t>(WipedHashWord)};
-    }
-    e.hashLow = static_cast<uint32_t>(board::engineBoard.hash);
-    e.hashHigh = static_cast<uint32_t>(board::engineBoard.hash >> 32);
-}
-
-inline bool isMarkedNoWin() {
-    const SearchMemoryEntry& e = memorySlot();
-    const uint32_t low = isCurrent(e) ? e.hashLow : WipedHashWord;
-    const uint32_t high = isCurrent(e) ? e.hashHigh : WipedHashWord;
-    return low == static_cast<uint32_t>(board::engineBoard.hash) &&
-           high == static_cast<uint32_t>(board::engineBoard.hash >> 32);
+// Starts loading the slot of the position, so that its probe overlaps with other work.
+inline void prefetchSlot(uint64_t hash) {
+    __builtin_prefetch(&searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask]);
 }
 
 }  // namespace velka::search

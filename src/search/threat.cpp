@@ -114,9 +114,9 @@ template <ShapeField F>
 uint8_t ownThreatLevel(int32_t cell) {
     std::array<uint32_t, board::DirectionCount> window;
     if (!readWindows<CellOwn, StonesForFour>(cell, window)) return patterns::ThreatNone;
-    return patterns::ThreatLevelTable[patterns::shapeQuadIndex(
+    return patterns::ThreatLevelTable[patterns::groupQuadIndex(patterns::shapeQuadIndex(
         shapeIfPlayed<F, CellOwn>(window[0]), shapeIfPlayed<F, CellOwn>(window[1]),
-        shapeIfPlayed<F, CellOwn>(window[2]), shapeIfPlayed<F, CellOwn>(window[3]))];
+        shapeIfPlayed<F, CellOwn>(window[2]), shapeIfPlayed<F, CellOwn>(window[3])))];
 }
 
 template <ShapeField F, int32_t Code>
@@ -185,7 +185,8 @@ template <ThreatRules R>
 Outcome playFour(ThreatContext& context, int32_t c, bool checkDefenderFive, int32_t& block) {
     Outcome outcome = Outcome::Failed;
     board::setCell(c, CellOwn);
-    const bool allowed = R.forbidden != ForbiddenTest::AttackerStone || !isForbiddenPoint(c);
+    const bool allowed =
+        R.forbidden != ForbiddenTest::AttackerStone || !isForbiddenPoint(board::engineBoard, c);
     // With a defender four on the board, a move that leaves its five cell open loses at once.
     if (allowed && (!checkDefenderFive || firstFiveCell<R.defender, CellOpponent>() == NoCell)) {
         // Facing two five cells the defender blocks the lower one; the next level then finds the
@@ -193,12 +194,14 @@ Outcome playFour(ThreatContext& context, int32_t c, bool checkDefenderFive, int3
         block = firstFiveCell<R.attacker, CellOwn>();
         if (block != NoCell) {
             board::setCell(block, CellOpponent);
-            if (R.forbidden == ForbiddenTest::ForcedBlock && isForbiddenPoint(block)) {
+            if (R.forbidden == ForbiddenTest::ForcedBlock &&
+                isForbiddenPoint(board::engineBoard, block)) {
                 outcome = Outcome::WonByForbiddenBlock;
             } else if (searchFours<R>(context, stoneMakesFour<R.defender>(block))) {
                 outcome = Outcome::Won;
             } else if (!context.gaveUp) {
-                markNoWin();  // this position, with c and its block on the board, has no win
+                // This position, with c and its block on the board, has no win.
+                markNoWin(board::engineBoard.hash);
             }
             board::setCell(block, CellEmpty);
         }
@@ -243,7 +246,7 @@ bool tryCandidates(ThreatContext& context, const FourCells& list, uint8_t level,
 template <ThreatRules R>
 bool searchFours(ThreatContext& context, bool checkDefenderFive) {
     const board::EngineBoard& b = board::engineBoard;
-    if (b.cellCount < 1 || outOfTime(context) || isMarkedNoWin()) return false;
+    if (b.cellCount < 1 || outOfTime(context) || isMarkedNoWin(b.hash)) return false;
 
     FourCells fourThrees;
     FourCells fours;

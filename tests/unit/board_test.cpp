@@ -53,13 +53,13 @@ TEST(Board, AllWindowsMatchAfterPlayAndClear) {
         expectAllWindows();
         fillRandomly(rng, engineBoard.cellCount);
         expectAllWindows();
-        EXPECT_TRUE(boardIsConsistent());
+        EXPECT_TRUE(boardIsConsistent(engineBoard));
         clearBoard();
         EXPECT_EQ(engineBoard.hash, 0u);
         EXPECT_EQ(std::count(engineBoard.cells.begin(),
                              engineBoard.cells.begin() + engineBoard.cellCount, CellEmpty),
                   engineBoard.cellCount);
-        EXPECT_TRUE(boardIsConsistent());
+        EXPECT_TRUE(boardIsConsistent(engineBoard));
         for (const auto& positions : engineBoard.linePos) {  // the last window's 4-byte load
             const int32_t last =
                 *std::max_element(positions.begin(), positions.begin() + engineBoard.cellCount);
@@ -68,7 +68,7 @@ TEST(Board, AllWindowsMatchAfterPlayAndClear) {
     }
 }
 
-TEST(Board, HashIsXorOfStoneKeysAndSnapshotRestores) {
+TEST(Board, HashIsXorOfStoneKeysAndACopyIsABoardOfItsOwn) {
     initBoard(15, 15);
     std::mt19937 rng(3);
     fillRandomly(rng, 60);
@@ -76,34 +76,45 @@ TEST(Board, HashIsXorOfStoneKeysAndSnapshotRestores) {
     for (int32_t i = 0; i < engineBoard.cellCount; ++i)
         expected ^= engineBoard.zobristKeys[engineBoard.cells[i] * MaxCells + i];
     EXPECT_EQ(engineBoard.hash, expected);
-    saveBoard();
-    const auto cells = engineBoard.cells;
-    const auto lines = engineBoard.lineStrings;
     for (int32_t i = 0; i < engineBoard.cellCount; ++i) {
         const int32_t code = engineBoard.cells[i];
         setCell(i, code == CellEmpty ? CellOpponent : code ^ 3);  // other colour: other position
         EXPECT_NE(engineBoard.hash, expected);
         setCell(i, code);
     }
-    fillRandomly(rng, 30);
+
+    // A copy plays on by itself, with the same keys and windows; its window offsets are for its
+    // width whatever the source's say.
     takeCensus(CellOwn);
-    const int32_t empty = engineBoard.emptyCount;
-    restoreBoard();
+    static EngineBoard copy;
+    buildWindowOffsets(20);
+    copyBoard(copy, engineBoard);
+    EXPECT_EQ(copy.windowOffsets, makeWindowOffsets(15));
+    EXPECT_EQ(copy.firstPlayer, engineBoard.firstPlayer);
+    EXPECT_TRUE(boardIsConsistent(copy));
+    const auto cells = engineBoard.cells;
+    for (int32_t i = 0; i < copy.cellCount; ++i) {
+        for (int32_t d = 0; d < DirectionCount; ++d) {
+            ASSERT_EQ(windowCode(copy, d, i), windowCode(d, i));
+        }
+    }
+    for (int32_t i = 0; i < copy.cellCount; ++i) {
+        if (copy.cells[i] == CellEmpty) setCell(copy, i, CellOwn);
+    }
+    EXPECT_TRUE(boardIsConsistent(copy));
     EXPECT_EQ(engineBoard.cells, cells);
     EXPECT_EQ(engineBoard.hash, expected);
-    EXPECT_EQ(engineBoard.lineStrings, lines);
-    EXPECT_EQ(engineBoard.emptyCount, empty);  // the census is not part of the snapshot
 
     // The check the other tests rely on sees each kind of corruption.
-    ASSERT_TRUE(boardIsConsistent());
+    ASSERT_TRUE(boardIsConsistent(engineBoard));
     engineBoard.lineStrings[2][0] ^= 0x01;  // an outside position before the first line
-    EXPECT_FALSE(boardIsConsistent());
+    EXPECT_FALSE(boardIsConsistent(engineBoard));
     engineBoard.lineStrings[2][0] ^= 0x01;
     engineBoard.hash ^= 1;
-    EXPECT_FALSE(boardIsConsistent());
+    EXPECT_FALSE(boardIsConsistent(engineBoard));
     engineBoard.hash ^= 1;
     engineBoard.cells[0] = engineBoard.cells[0] == CellOwn ? CellOpponent : CellOwn;  // no setCell
-    EXPECT_FALSE(boardIsConsistent());
+    EXPECT_FALSE(boardIsConsistent(engineBoard));
 }
 
 TEST(Board, CensusCountsAndFirstPlayer) {

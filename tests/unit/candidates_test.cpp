@@ -1,4 +1,5 @@
-// Candidate generation: scores, forced cells, filters, and the fast generator against a plain one.
+// Candidate generation: scores, forced cells, filters, and the search's lists against a plain
+// generator.
 #include "search/candidates.h"
 
 #include <gtest/gtest.h>
@@ -12,20 +13,38 @@
 namespace velka::search {
 namespace {
 
+using patterns::RuleVariant;
 using testing::at;
 using testing::placeRows;
 
-constexpr CandidateRules Free = CandidateRules::Freestyle;
-constexpr CandidateRules Renju = CandidateRules::Renju;
-constexpr CandidateRules AllRules[] = {Free, CandidateRules::ExactFive, Renju};
-constexpr CandidateMode Root = CandidateMode::Root;
-constexpr CandidateMode Inner = CandidateMode::Inner;
+constexpr RuleVariant Free = RuleVariant::Freestyle;
+constexpr RuleVariant Renju = RuleVariant::Renju;
+constexpr RuleVariant AllRules[] = {Free, RuleVariant::ExactFive, Renju};
+// Root: the search's first list (a stone nearby, up to 200 cells). Inner: the lists below it (a
+// stone within two cells along a line, up to 10).
+enum class Mode { Root, Inner };
+constexpr Mode Root = Mode::Root;
+constexpr Mode Inner = Mode::Inner;
 
-std::vector<int32_t> generate(CandidateRules g, CandidateMode mode, int32_t side,
-                              int32_t capacity = board::MaxCells) {
-    std::vector<int32_t> out(board::MaxCells);
-    out.resize(generateCandidates(g, mode, side, out.data(), capacity));
-    return out;
+// The list the search gets on the board, the inner one asked for move by move.
+std::vector<int32_t> candidatesIn(SearchBoard& sb, Mode mode, int32_t side, const ScanArea& area) {
+    std::vector<int32_t> cells(RootCandidateCapacity);
+    if (mode == Root) {
+        cells.resize(rootCandidates(sb, area, side, cells.data()));
+        return cells;
+    }
+    cells.clear();
+    CandidateList list;
+    if (!startCandidates(sb, area, side, list)) return cells;
+    for (int32_t i = 0, m; (m = candidateAt(sb, area, side, list, i)) != board::NoCell; ++i) {
+        cells.push_back(m);
+    }
+    return cells;
+}
+
+std::vector<int32_t> generate(RuleVariant v, Mode mode, int32_t side) {
+    SearchBoard& sb = testing::searchBoard(v);
+    return candidatesIn(sb, mode, side, {0, 0, sb.board.width - 1, sb.board.height - 1});
 }
 
 bool listed(const std::vector<int32_t>& list, int32_t cell) {
@@ -33,10 +52,12 @@ bool listed(const std::vector<int32_t>& list, int32_t cell) {
 }
 
 // The generator restated plainly, cell by cell over the whole board, ties by ascending cell.
-std::vector<int32_t> plainCandidates(CandidateRules g, CandidateMode mode, int32_t side,
-                                     int32_t capacity) {
+std::vector<int32_t> plainCandidates(RuleVariant v, Mode mode, int32_t side) {
     const board::EngineBoard& b = board::engineBoard;
-    std::vector<Candidate> list;
+    struct Scored {
+        int32_t score, cell;
+    };
+    std::vector<Scored> list;
     int32_t block = -1;
     int32_t four = -1;
     for (int32_t s = 0; s < b.cellCount; ++s) {
@@ -45,8 +66,8 @@ std::vector<int32_t> plainCandidates(CandidateRules g, CandidateMode mode, int32
         int32_t value[3] = {0, 0, 0};
         for (int32_t c = 1; c <= 2; ++c) {
             // Renju: black by the exact field and the black value table, white as in freestyle.
-            const bool black = g == Renju && c == b.firstPlayer;
-            const bool exact = g == CandidateRules::ExactFive || black;
+            const bool black = v == Renju && c == b.firstPlayer;
+            const bool exact = v == RuleVariant::ExactFive || black;
             uint32_t k[4];
             for (int32_t d = 0; d < 4; ++d) {
                 near = near || patterns::near2(patterns::patternEntry(board::windowCode(d, s)));
@@ -54,9 +75,10 @@ std::vector<int32_t> plainCandidates(CandidateRules g, CandidateMode mode, int32
                 k[d] = exact ? patterns::exactShape(e) : patterns::freeShape(e);
             }
             const auto& table = black ? patterns::BlackMoveValueTable : patterns::MoveValueTable;
-            value[c] = table[patterns::shapeQuadIndex(k[0], k[1], k[2], k[3])];
+            const uint32_t q = patterns::shapeQuadIndex(k[0], k[1], k[2], k[3]);
+            value[c] = table[patterns::groupQuadIndex(q)];
         }
-        if (mode == Root ? !hasNearbyStone(s) : !near) continue;
+        if (mode == Root ? !hasNearbyStone(b, s) : !near) continue;
         const int32_t mine = value[side];
         const int32_t theirs = value[side ^ 3];
         if (mine == 255) return {s};
@@ -71,24 +93,15 @@ std::vector<int32_t> plainCandidates(CandidateRules g, CandidateMode mode, int32
     if (block >= 0) return {block};
     if (four >= 0) return {four};
     std::stable_sort(list.begin(), list.end(),
-                     [](const Candidate& a, const Candidate& x) { return a.score > x.score; });
+                     [](const Scored& a, const Scored& x) { return a.score > x.score; });
+    const size_t capacity = mode == Root ? RootCandidateCapacity : InnerCandidateCapacity;
     std::vector<int32_t> cells;
-    for (size_t i = 0; i < list.size() && static_cast<int32_t>(i) < capacity; ++i)
-        cells.push_back(list[i].cell);
+    for (size_t i = 0; i < list.size() && i < capacity; ++i) cells.push_back(list[i].cell);
     return cells;
 }
 
-template <CandidateRules R>
-int32_t inArea(CandidateMode mode, const ScanArea& area, int32_t side, int32_t* out,
-               int32_t capacity) {
-    CandidateList& list = candidateList(R);
-    return mode == Root ? generateIn<R, CandidateMode::Root>(list, area, side, out, capacity)
-                        : generateIn<R, CandidateMode::Inner>(list, area, side, out, capacity);
-}
-
-// The generator over the stones' bounding box widened by `reach`, as the search calls it.
-std::vector<int32_t> generateNearStones(CandidateRules g, CandidateMode mode, int32_t side,
-                                        int32_t capacity, int32_t reach) {
+// The stones' bounding box widened by `reach`, as the search scans it.
+ScanArea nearStones(int32_t reach) {
     const board::EngineBoard& b = board::engineBoard;
     ScanArea a{b.width, b.height, -1, -1};
     for (int32_t c = 0; c < b.cellCount; ++c) {
@@ -99,12 +112,7 @@ std::vector<int32_t> generateNearStones(CandidateRules g, CandidateMode mode, in
              std::max(a.x1, std::min(b.width - 1, x + reach)),
              std::max(a.y1, std::min(b.height - 1, y + reach))};
     }
-    std::vector<int32_t> out(board::MaxCells);
-    out.resize(g == Free ? inArea<Free>(mode, a, side, out.data(), capacity)
-               : g == Renju
-                   ? inArea<Renju>(mode, a, side, out.data(), capacity)
-                   : inArea<CandidateRules::ExactFive>(mode, a, side, out.data(), capacity));
-    return out;
+    return a;
 }
 
 class CandidatesTest : public ::testing::Test {
@@ -127,7 +135,7 @@ TEST_F(CandidatesTest, ForcedCellsComeAlone) {
     // X: an open four; O: a four of its own and an open three. Each side takes its own five.
     placeRows(2, 4, {".XXXX."});
     placeRows(2, 9, {"XOOOO."});
-    for (CandidateMode mode : {Root, Inner}) {
+    for (Mode mode : {Root, Inner}) {
         EXPECT_EQ(generate(Free, mode, 1), std::vector{at(2, 4)});
         EXPECT_EQ(generate(Free, mode, 2), std::vector{at(7, 9)});
     }
@@ -136,12 +144,12 @@ TEST_F(CandidatesTest, ForcedCellsComeAlone) {
     placeRows(2, 4, {".OOOO."});
     placeRows(5, 9, {"XOOOO."});
     placeRows(4, 12, {"..XXX.."});
-    for (CandidateRules g : AllRules) EXPECT_EQ(generate(g, Root, 1), std::vector{at(10, 9)});
+    for (RuleVariant g : AllRules) EXPECT_EQ(generate(g, Root, 1), std::vector{at(10, 9)});
     // Alone, the open three's last open-four point is X's forced move; for O it is one of many.
     SetUp();
     placeRows(4, 7, {"..XXX.."});
     placeRows(3, 2, {"O"});
-    for (CandidateRules g : AllRules) EXPECT_EQ(generate(g, Inner, 1), std::vector{at(9, 7)});
+    for (RuleVariant g : AllRules) EXPECT_EQ(generate(g, Inner, 1), std::vector{at(9, 7)});
     EXPECT_GT(generate(Free, Inner, 2).size(), 1u);
 }
 
@@ -155,7 +163,7 @@ TEST_F(CandidatesTest, RootLooksThreeCellsOutAlongTheLines) {
                               {8, 4, false},
                               {11, 7, false},
                               {7, 7, false}})
-        EXPECT_EQ(hasNearbyStone(at(x, y)), near) << x << "," << y;
+        EXPECT_EQ(hasNearbyStone(board::engineBoard, at(x, y)), near) << x << "," << y;
 }
 
 // Under Renju each colour is judged by its own rules, whichever side is to move: black's
@@ -164,16 +172,16 @@ TEST_F(CandidatesTest, RenjuJudgesEachColourByItsOwnRules) {
     // Black X: two open twos crossing at (7,7), a double three there.
     placeRows(5, 7, {"XX"});
     placeRows(7, 5, {"X", "X"});
-    EXPECT_TRUE(listed(generate(Free, Inner, 1), at(7, 7)));
-    EXPECT_FALSE(listed(generate(Renju, Inner, 1), at(7, 7)));
+    EXPECT_TRUE(listed(generate(Free, Root, 1), at(7, 7)));
+    EXPECT_FALSE(listed(generate(Renju, Root, 1), at(7, 7)));
     // With white stones beside it, the point is listed for black on white's value alone.
     placeRows(8, 8, {"O", ".O"});
-    EXPECT_TRUE(listed(generate(Renju, Inner, 1), at(7, 7)));
+    EXPECT_TRUE(listed(generate(Renju, Root, 1), at(7, 7)));
     // White O makes six on (6,7), which wins for white: black blocks it, white plays it.
     SetUp();
     placeRows(3, 7, {"OOO.OO"});
     placeRows(2, 2, {"X"});
-    for (CandidateMode mode : {Root, Inner}) {
+    for (Mode mode : {Root, Inner}) {
         EXPECT_EQ(generate(Renju, mode, 1), std::vector{at(6, 7)});
         EXPECT_EQ(generate(Renju, mode, 2), std::vector{at(6, 7)});
     }
@@ -182,7 +190,7 @@ TEST_F(CandidatesTest, RenjuJudgesEachColourByItsOwnRules) {
     board::engineBoard.firstPlayer = board::CellOpponent;
     placeRows(1, 7, {"XOOOO.O"});
     placeRows(10, 0, {"X", "O", "O", "O", "O"});
-    for (CandidateMode mode : {Root, Inner}) {
+    for (Mode mode : {Root, Inner}) {
         EXPECT_EQ(generate(Renju, mode, 1), std::vector{at(10, 5)});
         EXPECT_EQ(generate(Renju, mode, 2), std::vector{at(10, 5)});
     }
@@ -204,17 +212,15 @@ TEST_F(CandidatesTest, MatchesThePlainGeneratorOnRandomPositions) {
             const int32_t cell = at(x0 + rng() % span, y0 + rng() % span);
             if (board::engineBoard.cells[cell] == 0) board::setCell(cell, 1 + i % 2);
         }
-        for (CandidateRules g : AllRules) {
+        for (RuleVariant g : AllRules) {
             for (int32_t side : {1, 2}) {
-                for (CandidateMode mode : {Root, Inner}) {
-                    for (int32_t capacity : {10, 200}) {
-                        SCOPED_TRACE(::testing::Message() << "trial " << trial << " side " << side);
-                        const std::vector<int32_t> want = plainCandidates(g, mode, side, capacity);
-                        EXPECT_EQ(generate(g, mode, side, capacity), want);
-                        // The search scans only near the stones: three cells out at the root.
-                        const int32_t reach = mode == Root ? 3 : 2;
-                        EXPECT_EQ(generateNearStones(g, mode, side, capacity, reach), want);
-                    }
+                for (Mode mode : {Root, Inner}) {
+                    SCOPED_TRACE(::testing::Message() << "trial " << trial << " side " << side);
+                    const std::vector<int32_t> want = plainCandidates(g, mode, side);
+                    EXPECT_EQ(generate(g, mode, side), want);
+                    // The search scans only near the stones: three cells out at the root.
+                    SearchBoard& sb = testing::searchBoard(g);
+                    EXPECT_EQ(candidatesIn(sb, mode, side, nearStones(mode == Root ? 3 : 2)), want);
                 }
             }
         }

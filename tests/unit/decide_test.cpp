@@ -129,11 +129,11 @@ TEST_F(Decide, RenjuBlackNeverPlaysAForbiddenPoint) {
     for (const int32_t i : {3, 4, 5, 6})
         board::setCell(board::cellIndex(i, i), board::CellOpponent);
     prepareTurn(RuleVariant::Renju);
-    ASSERT_TRUE(search::forbiddenIfPlayed(board::cellIndex(7, 7), board::CellOwn));
+    ASSERT_TRUE(search::forbiddenIfPlayed(engineBoard, board::cellIndex(7, 7), board::CellOwn));
     const int32_t move = search::decideMove(RuleVariant::Renju);
     ASSERT_NE(move, board::NoCell);
     EXPECT_EQ(engineBoard.cells[move], board::CellEmpty);
-    EXPECT_FALSE(search::forbiddenIfPlayed(move, board::CellOwn));
+    EXPECT_FALSE(search::forbiddenIfPlayed(engineBoard, move, board::CellOwn));
     // Colours exchanged: the engine is white and its five on (7, 7) is no forbidden point.
     for (int32_t i = 0; i < engineBoard.cellCount; ++i)
         if (engineBoard.cells[i] != board::CellEmpty) board::setCell(i, engineBoard.cells[i] ^ 3);

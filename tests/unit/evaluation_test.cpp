@@ -15,6 +15,17 @@ constexpr RuleVariant Free = RuleVariant::Freestyle;
 constexpr RuleVariant Exact = RuleVariant::ExactFive;
 constexpr RuleVariant Renju = RuleVariant::Renju;
 
+// The evaluation and the verdict on the stone on the cell, as the search gets them from the
+// engine's board.
+int32_t evaluation(RuleVariant v, int32_t side) {
+    return staticEvaluation(testing::searchBoard(v).totals, side);
+}
+
+int32_t verdict(RuleVariant v, int32_t cell) {
+    SearchBoard& sb = testing::searchBoard(v);
+    return leafVerdict(sb, cell, sb.board.cells[cell]);
+}
+
 class EvaluationTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { patterns::buildPatternTables(Free); }
@@ -32,16 +43,16 @@ class EvaluationTest : public ::testing::Test {
 TEST_F(EvaluationTest, EmptyBoardIsLevelAndTheTwoViewsAreOpposite) {
     for (RuleVariant v : {Free, Renju, Exact}) {
         fresh(v);
-        for (int32_t side : {1, 2}) EXPECT_EQ(staticEvaluation(v, side), 0);
+        for (int32_t side : {1, 2}) EXPECT_EQ(evaluation(v, side), 0);
     }
     fresh(Free);
     placeRows(0, 0, {"O"});
     placeRows(7, 7, {"X"});
-    const int32_t own = staticEvaluation(Free, 1);
+    const int32_t own = evaluation(Free, 1);
     EXPECT_GT(own, 0);  // a centre stone beats a corner stone
-    EXPECT_EQ(staticEvaluation(Free, 2), -own);
+    EXPECT_EQ(evaluation(Free, 2), -own);
     placeRows(8, 7, {"X"});
-    EXPECT_GT(staticEvaluation(Free, 1), own);
+    EXPECT_GT(evaluation(Free, 1), own);
 }
 
 TEST_F(EvaluationTest, FoursDecideBeforeTheSum) {
@@ -49,29 +60,29 @@ TEST_F(EvaluationTest, FoursDecideBeforeTheSum) {
     fresh(Free);
     placeRows(1, 3, {"OXXXX."});
     placeRows(3, 9, {".OOOO."});
-    EXPECT_EQ(staticEvaluation(Free, 1), NearWinScore);
-    EXPECT_EQ(staticEvaluation(Free, 2), NearWinScore);
+    EXPECT_EQ(evaluation(Free, 1), NearWinScore);
+    EXPECT_EQ(evaluation(Free, 2), NearWinScore);
     fresh(Free);
     placeRows(3, 9, {".OOOO."});
     placeRows(7, 12, {"X"});
-    EXPECT_EQ(staticEvaluation(Free, 1), NearLossScore);
+    EXPECT_EQ(evaluation(Free, 1), NearLossScore);
     // A plain four of the opponent can be blocked: the score stays a sum.
     fresh(Free);
     placeRows(2, 9, {"XOOOO."});
-    EXPECT_LT(staticEvaluation(Free, 1), 0);
-    EXPECT_GT(staticEvaluation(Free, 1), NearLossScore);
+    EXPECT_LT(evaluation(Free, 1), 0);
+    EXPECT_GT(evaluation(Free, 1), NearLossScore);
 }
 
 TEST_F(EvaluationTest, OverlineWinsInFreestyleOnly) {
     for (RuleVariant v : {Free, Exact}) {
         fresh(v);
         placeRows(2, 7, {"XXXXX"});
-        EXPECT_EQ(leafVerdict(v, at(4, 7)), LossScore);
+        EXPECT_EQ(verdict(v, at(4, 7)), LossScore);
         placeRows(7, 7, {"X"});
-        EXPECT_EQ(leafVerdict(v, at(7, 7)), v == Free ? LossScore : NoScore);
+        EXPECT_EQ(verdict(v, at(7, 7)), v == Free ? LossScore : NoScore);
         // Only the lines through the last stone count.
         placeRows(2, 10, {"OOOO"});
-        EXPECT_EQ(leafVerdict(v, at(5, 10)), NoScore);
+        EXPECT_EQ(verdict(v, at(5, 10)), NoScore);
     }
 }
 
@@ -80,19 +91,19 @@ TEST_F(EvaluationTest, RenjuVerdictsForBlackAndWhite) {
         SCOPED_TRACE(::testing::Message() << "black " << black);
         fresh(Renju, black);
         row(2, 7, 6, black);  // a black overline is forbidden: white, to move, wins
-        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), WinScore);
+        EXPECT_EQ(verdict(Renju, at(7, 7)), WinScore);
         fresh(Renju, black);
         row(2, 7, 6, black ^ 3);  // a white overline wins
-        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), LossScore);
+        EXPECT_EQ(verdict(Renju, at(7, 7)), LossScore);
         // Black's stone on (7,7) makes two fours: forbidden; with an exact five as well it wins.
         fresh(Renju, black);
         for (int32_t i = 4; i <= 7; ++i) {
             board::setCell(at(7, i), black);
             if (i < 7) board::setCell(at(i, i), black);
         }
-        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), WinScore);
+        EXPECT_EQ(verdict(Renju, at(7, 7)), WinScore);
         row(3, 7, 4, black);
-        EXPECT_EQ(leafVerdict(Renju, at(7, 7)), LossScore);
+        EXPECT_EQ(verdict(Renju, at(7, 7)), LossScore);
     }
 }
 
@@ -106,24 +117,24 @@ TEST_F(EvaluationTest, RenjuJudgesEachColourByItsOwnField) {
         fresh(Renju, black);
         row(4, 7, 4, black);
         board::setCell(at(9, 7), black);
-        EXPECT_EQ(staticEvaluation(Renju, black), NearWinScore);
-        EXPECT_EQ(staticEvaluation(Renju, white), staticEvaluation(Exact, white));
-        EXPECT_NE(staticEvaluation(Renju, white), NearLossScore);
+        EXPECT_EQ(evaluation(Renju, black), NearWinScore);
+        EXPECT_EQ(evaluation(Renju, white), evaluation(Exact, white));
+        EXPECT_NE(evaluation(Renju, white), NearLossScore);
         // White's: an open four.
         fresh(Renju, black);
         row(4, 7, 4, white);
         board::setCell(at(9, 7), white);
-        EXPECT_EQ(staticEvaluation(Renju, black), NearLossScore);
-        EXPECT_EQ(staticEvaluation(Renju, white), NearWinScore);
+        EXPECT_EQ(evaluation(Renju, black), NearLossScore);
+        EXPECT_EQ(evaluation(Renju, white), NearWinScore);
         // "xxx.xx": the only completion is six, so a four for white and none for black.
         fresh(Renju, black);
         row(3, 7, 3, black);
         row(7, 7, 2, black);
-        EXPECT_NE(staticEvaluation(Renju, black), NearWinScore);
+        EXPECT_NE(evaluation(Renju, black), NearWinScore);
         fresh(Renju, black);
         row(3, 7, 3, white);
         row(7, 7, 2, white);
-        EXPECT_EQ(staticEvaluation(Renju, white), NearWinScore);
+        EXPECT_EQ(evaluation(Renju, white), NearWinScore);
     }
 }
 

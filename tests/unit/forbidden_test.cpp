@@ -27,7 +27,7 @@ class ForbiddenTest : public ::testing::Test {
     // The answer for a stone of `code` on the empty (x, y); the probe must leave no trace.
     static bool forbidden(int32_t x, int32_t y, int32_t code = Black) {
         const testing::BoardUnchanged guard;
-        return forbiddenIfPlayed(at(x, y), code);
+        return forbiddenIfPlayed(board::engineBoard, at(x, y), code);
     }
 };
 
@@ -82,11 +82,11 @@ TEST_F(ForbiddenTest, Positions) {
 TEST_F(ForbiddenTest, OnlyTheFirstPlayerIsRestrictedAndOnlyOnAStone) {
     put({{5, 7}, {6, 7}, {7, 5}, {7, 6}}, White);
     EXPECT_FALSE(forbidden(7, 7, White));
-    EXPECT_FALSE(isForbiddenPoint(at(7, 7)));  // empty
+    EXPECT_FALSE(isForbiddenPoint(board::engineBoard, at(7, 7)));  // empty
     board::engineBoard.firstPlayer = White;
     EXPECT_TRUE(forbidden(7, 7, White));
     board::setCell(at(7, 7), White);
-    EXPECT_TRUE(isForbiddenPoint(at(7, 7)));
+    EXPECT_TRUE(isForbiddenPoint(board::engineBoard, at(7, 7)));
 }
 
 }  // namespace

@@ -28,16 +28,22 @@ int32_t search(RuleVariant v, int32_t depth, uint64_t nodeLimit = 0) {
     return searchBestMove(v, depth == 0 ? SearchLimits{} : SearchLimits{depth, false, nodeLimit});
 }
 
-std::vector<int32_t> rootMoves(RuleVariant v = Free) {
-    const std::span<const int32_t> moves = lastRootMoves(v);
+std::vector<int32_t> rootMoves() {
+    const std::span<const int32_t> moves = lastRootMoves();
     return {moves.begin(), moves.end()};
 }
 
-std::vector<int32_t> rootCandidates() {
+// The root's candidates for the engine's stone, over the whole board.
+std::vector<int32_t> rootCandidates(RuleVariant v = Free) {
+    SearchBoard& sb = testing::searchBoard(v);
     std::vector<int32_t> roots(RootCandidateCapacity);
-    roots.resize(generateCandidates(CandidateRules::Freestyle, CandidateMode::Root, 1, roots.data(),
-                                    RootCandidateCapacity));
+    roots.resize(search::rootCandidates(sb, {0, 0, sb.board.width - 1, sb.board.height - 1}, 1,
+                                        roots.data()));
     return roots;
+}
+
+int32_t evaluation(int32_t side) {
+    return staticEvaluation(testing::searchBoard(Free).totals, side);
 }
 
 // True when no stone of either colour on an empty cell makes a four-three or better.
@@ -49,11 +55,11 @@ bool quiet() {
             for (int32_t d = 0; d < 4; ++d)
                 k[d] =
                     patterns::freeShape(patterns::patternEntry(board::windowCode(d, s) | c << 10));
-            if (patterns::MoveValueTable[patterns::shapeQuadIndex(k[0], k[1], k[2], k[3])] >= 200)
-                return false;
+            const uint32_t q = patterns::shapeQuadIndex(k[0], k[1], k[2], k[3]);
+            if (patterns::MoveValueTable[patterns::groupQuadIndex(q)] >= 200) return false;
         }
     }
-    return staticEvaluation(Free, 1) != NearWinScore && staticEvaluation(Free, 2) != NearWinScore;
+    return evaluation(1) != NearWinScore && evaluation(2) != NearWinScore;
 }
 
 // Scattered stones on a square board, with nothing strong for either side.
@@ -118,18 +124,16 @@ TEST_F(MainSearchTest, LostRootMovesAreDropped) {
     placeRows(5, 7, {"XX"});
     placeRows(7, 5, {"X", "X"});
     placeRows(8, 8, {"O", ".O"});
-    std::vector<int32_t> roots(RootCandidateCapacity);
-    roots.resize(generateCandidates(CandidateRules::Renju, CandidateMode::Root, 1, roots.data(),
-                                    RootCandidateCapacity));
+    const std::vector<int32_t> roots = rootCandidates(RuleVariant::Renju);
     ASSERT_NE(std::find(roots.begin(), roots.end(), at(7, 7)), roots.end());
     const int32_t n = static_cast<int32_t>(roots.size());
     const int32_t move = search(RuleVariant::Renju, 1);
-    std::vector<int32_t> after = rootMoves(RuleVariant::Renju);
+    std::vector<int32_t> after = rootMoves();
     EXPECT_EQ(std::count(after.begin(), after.end(), at(7, 7)), 0);
     EXPECT_EQ(static_cast<int32_t>(after.size()), narrowedRootCount(n - 1, 1, n));
     EXPECT_EQ(after.front(), move);
     search(RuleVariant::Renju, 4);  // deeper iterations never bring it back
-    after = rootMoves(RuleVariant::Renju);
+    after = rootMoves();
     EXPECT_EQ(std::count(after.begin(), after.end(), at(7, 7)), 0);
 
     // O has two open threes far apart: every move is lost in iteration 4, so 3 stands.
@@ -178,7 +182,7 @@ TEST_F(MainSearchTest, TiesKeepTheEarlierMoveAndRaisersLeadTheNextIteration) {
         int32_t raisers = 0;
         for (int32_t m : roots) {
             board::setCell(m, 1);
-            const int32_t v = -staticEvaluation(Free, 2);
+            const int32_t v = -evaluation(2);
             board::setCell(m, 0);
             sawTie = sawTie || v == best;
             if (v > best) {

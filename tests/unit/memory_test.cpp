@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "board/board.h"
 #include "search/scores.h"
 
 namespace {
 
 using namespace velka::search;
-using velka::board::engineBoard;
 
 constexpr uint64_t MiB = uint64_t{1} << 20;
 constexpr size_t Largest = size_t{16} << MaxMemoryLog2;
@@ -17,7 +15,7 @@ constexpr size_t Largest = size_t{16} << MaxMemoryLog2;
 // though its limit, 0, equals the initial last limit.
 TEST(MemorySizing, FirstCallBuildsTheLargestTableForNoLimit) {
     if (searchMemory.sized) GTEST_SKIP() << "memory already sized in this process";
-    EXPECT_EQ(searchMemory.size, sizeof(SearchMemoryEntry));  // the static entry until then
+    EXPECT_EQ(searchMemory.size, sizeof(SearchMemorySlot));  // the static slot until then
     EXPECT_EQ(sizeMemoryWithWorkingSet(0, 50 * MiB), Largest);
     EXPECT_EQ(searchMemory.mask, (1u << MaxMemoryLog2) - 1);
     releaseMemory();
@@ -53,12 +51,19 @@ class Memory : public ::testing::Test {
         ASSERT_EQ(searchMemory.mask, 0xFFFFu);
         wipeMemory();
     }
-    void TearDown() override {
-        releaseMemory();
-        engineBoard.hash = 0;
+    void TearDown() override { releaseMemory(); }
+    // The position the probes and stores below are about.
+    void at(uint64_t hash) { position = hash; }
+    int32_t probe(int32_t depth, int32_t alpha, int32_t beta) const {
+        return probeMemory(position, depth, alpha, beta);
     }
-    static void at(uint64_t hash) { engineBoard.hash = hash; }
-    static int32_t probe() { return probeMemory(0, LossScore, WinScore); }
+    int32_t probe() const { return probe(0, LossScore, WinScore); }
+    void store(int32_t depth, int32_t value, uint8_t bound) const {
+        storeMemory(position, depth, value, bound);
+    }
+    void mark() const { markNoWin(position); }
+    bool marked() const { return isMarkedNoWin(position); }
+    uint64_t position = 0;
 };
 
 // A wipe leaves the table untouched but every entry of the moves before reads as empty: no probe
@@ -69,18 +74,18 @@ TEST_F(Memory, WipeEmptiesEverySlotFromEveryEarlierMove) {
     const auto fill = [&] {
         for (uint64_t i = 0; i < 0x10000; i += 7) {
             at(hashOf(i));
-            storeMemory(i % 2 == 0 ? 4 : 120, 17, i % 3 == 0 ? BoundLower : BoundExact);
-            if (i % 5 == 0) markNoWin();
+            store(i % 2 == 0 ? 4 : 120, 17, i % 3 == 0 ? BoundLower : BoundExact);
+            if (i % 5 == 0) mark();
         }
     };
     const auto expectEmpty = [&] {
         for (uint64_t i = 0; i < 0x10000; i += 7) {
             at(hashOf(i));
-            ASSERT_EQ(probeMemory(0, LossScore, LossScore + 1), NoScore) << i;
-            ASSERT_FALSE(isMarkedNoWin()) << i;
+            ASSERT_EQ(probe(0, LossScore, LossScore + 1), NoScore) << i;
+            ASSERT_FALSE(marked()) << i;
         }
         at(hashOf(0));
-        storeMemory(0, 3, BoundExact);  // over a depth-4 entry of the move before
+        store(0, 3, BoundExact);  // over a depth-4 entry of the move before
         EXPECT_EQ(probe(), 3);
     };
     fill();
@@ -103,12 +108,12 @@ TEST_F(Memory, ProbeAnswersBoundsWithTheWindowEdge) {
                                 {BoundExact, 6, 0, 1, 10},       {BoundExact, 0, 20, 30, 10},
                                 {SlotEmpty, 6, 20, 30, NoScore}};
     for (const auto& c : cases) {
-        storeMemory(6, 10, static_cast<uint8_t>(c[0]));
-        EXPECT_EQ(probeMemory(c[1], c[2], c[3]), c[4]) << c[0] << " " << c[1] << " " << c[2];
+        store(6, 10, static_cast<uint8_t>(c[0]));
+        EXPECT_EQ(probe(c[1], c[2], c[3]), c[4]) << c[0] << " " << c[1] << " " << c[2];
     }
     // The whole hash is checked: same slot, other high or low word; then another slot.
     at(0xAAAA0000BBBB0001ull);
-    storeMemory(3, 99, BoundExact);
+    store(3, 99, BoundExact);
     for (uint64_t other : {0xAAAA0001BBBB0001ull, 0xAAAA0000BBBC0001ull, 0xAAAA0000BBBB0002ull}) {
         at(other);
         EXPECT_EQ(probe(), NoScore) << std::hex << other;
@@ -121,22 +126,22 @@ TEST_F(Memory, DeeperEntryStaysShallowerOrEqualIsReplaced) {
     const uint64_t a = 0x1111111100000042ull;
     const uint64_t b = 0x2222222200010042ull;  // the same slot under mask 0xFFFF
     at(a);
-    storeMemory(5, 50, BoundExact);
+    store(5, 50, BoundExact);
     at(b);
-    storeMemory(3, 30, BoundExact);
+    store(3, 30, BoundExact);
     EXPECT_EQ(probe(), NoScore);
-    storeMemory(5, 31, BoundExact);
-    EXPECT_EQ(probeMemory(5, LossScore, WinScore), 31);
-    storeMemory(1, 11, BoundExact);  // the same position keeps its deeper result too
-    EXPECT_EQ(probeMemory(5, LossScore, WinScore), 31);
+    store(5, 31, BoundExact);
+    EXPECT_EQ(probe(5, LossScore, WinScore), 31);
+    store(1, 11, BoundExact);  // the same position keeps its deeper result too
+    EXPECT_EQ(probe(5, LossScore, WinScore), 31);
     at(a);
     EXPECT_EQ(probe(), NoScore);
 }
 
 TEST_F(Memory, SameLimitKeepsTableAndContentsOtherLimitRebuilds) {
     at(0x5555555500000007ull);
-    storeMemory(2, 77, BoundExact);
-    SearchMemoryEntry* table = searchMemory.table;
+    store(2, 77, BoundExact);
+    SearchMemorySlot* table = searchMemory.table;
     EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(MiB), 500 * MiB), MiB);
     EXPECT_EQ(searchMemory.table, table);
     EXPECT_EQ(probe(), 77);
@@ -146,15 +151,15 @@ TEST_F(Memory, SameLimitKeepsTableAndContentsOtherLimitRebuilds) {
 
 TEST_F(Memory, NoWinMarksAreInvisibleToTheMainSearch) {
     at(0x0BADF00D12345678ull);
-    EXPECT_FALSE(isMarkedNoWin());
-    markNoWin();
-    EXPECT_TRUE(isMarkedNoWin());
+    EXPECT_FALSE(marked());
+    mark();
+    EXPECT_TRUE(marked());
     EXPECT_EQ(probe(), NoScore);
     at(0x0BADF00E12345678ull);  // same slot, other position
-    EXPECT_FALSE(isMarkedNoWin());
+    EXPECT_FALSE(marked());
     // A store at the lowest depth overwrites the mark despite the wiped depth byte of 127.
     at(0x0BADF00D12345678ull);
-    storeMemory(0, 5, BoundExact);
+    store(0, 5, BoundExact);
     EXPECT_EQ(probe(), 5);
 }
 
@@ -164,7 +169,7 @@ TEST_F(Memory, StaticEntryServesEveryPosition) {
     for (uint64_t h : {1, 2}) {
         at(h);
         EXPECT_EQ(probe(), NoScore);
-        storeMemory(2, 20 + static_cast<int32_t>(h), BoundExact);
+        store(2, 20 + static_cast<int32_t>(h), BoundExact);
         EXPECT_EQ(probe(), 20 + static_cast<int32_t>(h));
     }
     at(1);  // the other position took the one slot

@@ -177,6 +177,9 @@ inline QuadValues referenceQuadValues(std::array<int, 4> classes) {
             static_cast<uint8_t>(blackMove)};
 }
 
+// Every ShapeQuadIndex: four 5-bit class numbers.
+inline constexpr uint32_t QuadIndexCount = 1u << 20;
+
 inline std::array<int, 4> quadClasses(uint32_t q) {
     return {static_cast<int>(q & 31), static_cast<int>((q >> 5) & 31),
             static_cast<int>((q >> 10) & 31), static_cast<int>(q >> 15)};

@@ -12,6 +12,7 @@
 #include "board/board.h"
 #include "board/random.h"
 #include "search/memory.h"
+#include "search/search_board.h"
 #include "search/time_control.h"
 
 namespace velka::testing {
@@ -63,9 +64,17 @@ struct BoardUnchanged {
     BoardImage before = boardImage();
     ~BoardUnchanged() {
         EXPECT_TRUE(before == boardImage());
-        EXPECT_TRUE(board::boardIsConsistent());
+        EXPECT_TRUE(board::boardIsConsistent(board::engineBoard));
     }
 };
+
+// The engine's board as a search thread takes it, judged by the variant's rules. One board for
+// all callers: each call starts it afresh.
+inline search::SearchBoard& searchBoard(patterns::RuleVariant variant) {
+    static search::SearchBoard sb;
+    search::resetSearchBoard(sb, board::engineBoard, variant);
+    return sb;
+}
 
 // A turn's clock that started now with the given budget, whatever the settings say.
 inline void startClock(int32_t budgetMs) {

@@ -17,8 +17,10 @@ struct Quad {
     bool operator==(const Quad&) const = default;
 };
 
+// The values of four classes given as a ShapeQuadIndex.
 Quad quadAt(uint32_t q) {
-    return {ShapeSumTable[q], ThreatLevelTable[q], MoveValueTable[q], BlackMoveValueTable[q]};
+    const uint32_t g = groupQuadIndex(q);
+    return {shapeSum(q), ThreatLevelTable[g], MoveValueTable[g], BlackMoveValueTable[g]};
 }
 
 constexpr int Any = -1;
@@ -57,18 +59,15 @@ TEST(ShapeQuadTables, CombinationsReadTheSameInEveryOrder) {
     }
 }
 
-// Indexes with a slot beyond the last class must stay zero, also after a rebuild.
-TEST(ShapeQuadTables, EveryIndexMatchesTheRulesAfterEveryBuild) {
+// Every combination of four classes, read through its groups, against the rules stated plainly.
+TEST(ShapeQuadTables, EveryCombinationMatchesTheRulesAfterEveryBuild) {
     for (RuleVariant v : {RuleVariant::Freestyle, RuleVariant::ExactFive}) {
         buildPatternTables(v);
         uint32_t mismatches = 0;
-        for (uint32_t q = 0; q < ShapeQuadCount; ++q) {
-            Quad want{0, 0, 0, 0};
-            if (velka::reference::quadIndexValid(q)) {
-                const auto r =
-                    velka::reference::referenceQuadValues(velka::reference::quadClasses(q));
-                want = {r.sum, r.threat, r.move, r.blackMove};
-            }
+        for (uint32_t q = 0; q < velka::reference::QuadIndexCount; ++q) {
+            if (!velka::reference::quadIndexValid(q)) continue;
+            const auto r = velka::reference::referenceQuadValues(velka::reference::quadClasses(q));
+            const Quad want{r.sum, r.threat, r.move, r.blackMove};
             const Quad got = quadAt(q);
             if (!(got == want) && ++mismatches <= 10) {
                 ADD_FAILURE() << "index " << q << ": sum " << got.sum << "/" << want.sum

@@ -138,10 +138,10 @@ TEST_F(ThreatTest, FailedBranchesAreMarkedOutOfTheMainSearchsSight) {
     // The failed branch left its mark after (3, 7) and its block, in the hash words only.
     board::setCell(at(3, 7), Own);
     board::setCell(at(4, 7), Opponent);
-    EXPECT_TRUE(isMarkedNoWin());
-    EXPECT_EQ(probeMemory(0, LossScore, WinScore), NoScore);
+    EXPECT_TRUE(isMarkedNoWin(board::engineBoard.hash));
+    EXPECT_EQ(probeMemory(board::engineBoard.hash, 0, LossScore, WinScore), NoScore);
     board::setCell(at(4, 7), board::CellEmpty);
-    EXPECT_FALSE(isMarkedNoWin());
+    EXPECT_FALSE(isMarkedNoWin(board::engineBoard.hash));
 }
 
 // 'oxxx..': a blocked three whose four on (g+4, y) forces the block on (g+5, y) and leaves

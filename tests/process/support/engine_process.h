@@ -100,7 +100,8 @@ class Referee {
     bool legal(Move m) const { return onBoard(m) && at(m) == 0; }
     bool full() const { return stones_ == width_ * height_; }
     bool forbidden(Move m) const {
-        return rule_ == 4 && search::forbiddenIfPlayed(board::cellIndex(m.x, m.y), 1);
+        return rule_ == 4 &&
+               search::forbiddenIfPlayed(board::engineBoard, board::cellIndex(m.x, m.y), 1);
     }
     // who 0 takes the stone back.
     void play(Move m, int who) {
