@@ -10,8 +10,11 @@ namespace velka::platform {
 bool stdinIsConsole();
 // The process's resident set (working set) in bytes; 0 when it cannot be read.
 uint64_t residentMemoryBytes();
-// Starts a detached thread running entry with at least stackBytes of stack reserved.
-bool startThread(void (*entry)(), size_t stackBytes);
+// Starts a detached thread running entry(argument) with at least stackBytes of stack reserved.
+// False when no thread could be started (or the platform has none).
+bool startThread(void (*entry)(void*), void* argument, size_t stackBytes);
+// The number of processors the process may run on; 1 when unknown.
+int32_t hardwareThreads();
 // Peak resident set in bytes, for the benchmark; 0 when unknown.
 uint64_t peakResidentMemoryBytes();
 

@@ -16,9 +16,16 @@ namespace velka::platform {
 
 namespace {
 
+struct ThreadStart {
+    void (*entry)(void*);
+    void* argument;
+};
+
+// pthread_create wants a routine taking one pointer and returning one; this adapts the entry.
 void* runThread(void* parameter) {
-    // POSIX guarantees that a function pointer survives the round trip through void*.
-    reinterpret_cast<void (*)()>(parameter)();
+    const ThreadStart start = *static_cast<ThreadStart*>(parameter);
+    delete static_cast<ThreadStart*>(parameter);
+    start.entry(start.argument);
     return nullptr;
 }
 
@@ -56,19 +63,26 @@ uint64_t peakResidentMemoryBytes() {
 // The stack is reserved address space; pages are backed only as the recursion reaches them, so
 // a deep reserve costs little memory. The platform default (often 8 MiB, less on some systems) is
 // not trusted for the deepest searches.
-bool startThread(void (*entry)(), size_t stackBytes) {
+bool startThread(void (*entry)(void*), void* argument, size_t stackBytes) {
     pthread_attr_t attributes;
     if (pthread_attr_init(&attributes) != 0) return false;
     const size_t minimum = PTHREAD_STACK_MIN;
     bool ok =
         pthread_attr_setstacksize(&attributes, stackBytes < minimum ? minimum : stackBytes) == 0 &&
         pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0;
-    pthread_t thread;
     if (ok) {
-        ok = pthread_create(&thread, &attributes, runThread, reinterpret_cast<void*>(entry)) == 0;
+        ThreadStart* start = new ThreadStart{entry, argument};
+        pthread_t thread;
+        ok = pthread_create(&thread, &attributes, runThread, start) == 0;
+        if (!ok) delete start;
     }
     pthread_attr_destroy(&attributes);
     return ok;
+}
+
+int32_t hardwareThreads() {
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int32_t>(online < INT32_MAX ? online : INT32_MAX) : 1;
 }
 
 }  // namespace velka::platform

@@ -19,15 +19,15 @@ namespace velka::platform {
 namespace {
 
 struct ThreadStart {
-    void (*entry)();
+    void (*entry)(void*);
+    void* argument;
 };
 
-// CreateThread wants a WINAPI routine taking one pointer; this adapts the engine's plain entry.
+// CreateThread wants a WINAPI routine taking one pointer; this adapts the engine's entry.
 DWORD WINAPI runThread(LPVOID parameter) {
-    ThreadStart* start = static_cast<ThreadStart*>(parameter);
-    void (*entry)() = start->entry;
-    delete start;
-    entry();
+    const ThreadStart start = *static_cast<ThreadStart*>(parameter);
+    delete static_cast<ThreadStart*>(parameter);
+    start.entry(start.argument);
     return 0;
 }
 
@@ -63,8 +63,8 @@ uint64_t peakResidentMemoryBytes() {
 // reaches them, so a deep reserve costs address space, not memory. Without the flag the size
 // would be the initial commit and the reserve would stay at the executable's default (2 MiB
 // with mingw), too small for the deepest searches.
-bool startThread(void (*entry)(), size_t stackBytes) {
-    ThreadStart* start = new ThreadStart{entry};
+bool startThread(void (*entry)(void*), void* argument, size_t stackBytes) {
+    ThreadStart* start = new ThreadStart{entry, argument};
     HANDLE thread = CreateThread(nullptr, stackBytes, runThread, start,
                                  STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     if (thread == nullptr) {
@@ -74,6 +74,13 @@ bool startThread(void (*entry)(), size_t stackBytes) {
     // The thread runs until the process ends; nobody joins it, so the handle is not needed.
     CloseHandle(thread);
     return true;
+}
+
+// The processors of the process's group: at most 64, as many as the engine's threads can use.
+int32_t hardwareThreads() {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
 }
 
 }  // namespace velka::platform

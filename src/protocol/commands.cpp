@@ -287,7 +287,7 @@ void handleInfo(const char* line) {
         void (*noteSent)();  // what else the key tells the match clock
         bool timing;         // changes the running think's budget
     };
-    const std::array<NumericKey, 9> numericKeys{{
+    const std::array<NumericKey, 10> numericKeys{{
         {"timeout_turn", settings.timeout_turn, nullptr, true},
         {"timeout_match", settings.timeout_match, search::noteMatchLimitSent, true},
         {"max_memory", settings.max_memory, nullptr, false},
@@ -297,6 +297,7 @@ void handleInfo(const char* line) {
         {"max_node", settings.max_node, nullptr, false},
         {"max_depth", settings.max_depth, nullptr, false},
         {"analysis", settings.analysis, nullptr, false},
+        {"thread_num", settings.thread_num, nullptr, false},
     }};
     for (const NumericKey& numeric : numericKeys) {
         if (!matchKeyword(key, numeric.name)) continue;

@@ -39,7 +39,7 @@ bool thinkInline = false;
 int64_t requestMs = 0;
 std::atomic<bool> thinking{false};
 
-void thinkThreadMain() {
+void thinkThreadMain(void*) {
     for (;;) {
         waitEvent(thinkEvent.value);
         playTurn();
@@ -61,7 +61,8 @@ void initGameBoard(int32_t width, int32_t height) {
     board::buildWindowOffsets(width);
     // The limit is a byte count; a negative INFO value reads as a large unsigned limit, as the
     // manager's 32-bit field would.
-    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)));
+    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)),
+                       search::searchThreadsMemory());
     search::startGameClock();
     boardReady = true;
 }
@@ -191,9 +192,11 @@ void playTurn() {
     patterns::refreshPatternTables(variant);
     board::takeCensus(board::CellOwn);
     search::startTurnClock(requestMs, board::engineBoard.emptyCount);
-    // A max_memory sent since the board was set up counts from this move on; an unchanged limit
-    // keeps the table as it is.
-    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)));
+    // A thread_num or max_memory sent since the board was set up counts from this move on; an
+    // unchanged limit and thread count keep the table as it is.
+    search::setSearchThreads(readSetting(settings.thread_num));
+    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)),
+                       search::searchThreadsMemory());
     board::chooseSpiralOrder();
     search::wipeMemory();
     const int32_t index = search::decideMove(variant, limitsFromSettings());
@@ -236,8 +239,8 @@ void sendForbiddenPoints() {
 }
 
 void startThinkThread() {
-    if (platform::startThread(thinkThreadMain, ThinkThreadStackBytes)) return;
-    if (platform::startThread(thinkThreadMain, FallbackThinkThreadStackBytes)) return;
+    if (platform::startThread(thinkThreadMain, nullptr, search::SearchStackBytes)) return;
+    if (platform::startThread(thinkThreadMain, nullptr, FallbackThinkThreadStackBytes)) return;
     thinkInline = true;
 }
 

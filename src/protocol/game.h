@@ -7,8 +7,8 @@
 
 namespace velka::protocol {
 
-inline constexpr size_t ThinkThreadStackBytes = size_t{256} << 20;
-// When even a thread with this much stack cannot be started, thinking runs on the main thread.
+// The ThinkThread gets a search thread's stack (search::SearchStackBytes); when no such thread
+// can be started, one with this much; when even that fails, thinking runs on the main thread.
 inline constexpr size_t FallbackThinkThreadStackBytes = size_t{16} << 20;
 
 void startUp();

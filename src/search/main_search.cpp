@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <new>
 #include <optional>
 
 #include "board/board.h"
+#include "platform/platform.h"
 #include "search/candidates.h"
 #include "search/evaluation.h"
+#include "search/helper_threads.h"
 #include "search/memory.h"
 #include "search/scores.h"
 #include "search/search_board.h"
@@ -25,6 +29,8 @@ static_assert(MaxPly <= MaxPlacedStones, "a search board holds a whole line of t
 // one two cells along a line.
 constexpr int32_t RootReach = 3;
 constexpr int32_t InnerReach = 2;
+// The stack a helper touches: the searches' recursion with room to spare.
+constexpr uint64_t HelperStackBytesUsed = uint64_t{1} << 20;
 
 // A level's score, or nothing when the search was stopped below it. A stopped level returns at
 // once and stores nothing; so does every level above it, and the iteration under way is lost.
@@ -40,15 +46,19 @@ struct Line {
     std::array<int32_t, MaxPly> cells{};
 };
 
-// Everything the search keeps: its own board and shapes, root lists, line and counters.
+// Everything one search thread keeps: its own board and shapes, root lists, line and counters.
 struct SearchThread {
     SearchBoard sb;
+    bool helper = false;
     RootMoveList rootMoves;
     RootMoveList rootWork;
     uint32_t nodeCounter = 0;  // carries over from one search to the next
     bool useClock = true;
     uint64_t nodeLimit = 0;
     uint64_t nodes = 0;
+    // A helper's nodes as the thinking thread may read them during the search, updated at every
+    // 501st node.
+    std::atomic<uint64_t> sharedNodes{0};
     // The principal variation: pv[p] holds, from entry p on, the line found below the node at ply
     // p of the iteration under way (ply 0 is the root move), pvEnd[p] where it ends.
     int32_t iterationDepth = 0;
@@ -56,13 +66,32 @@ struct SearchThread {
     std::array<int32_t, MaxPly> pvEnd;
     Line bestLine;  // the root's line in the iteration under way
     // The answer: the best move of the last completed iteration (or the winning move, or the only
-    // candidate).
+    // candidate), with the iteration that found it, its score and its line.
     int32_t result = board::NoCell;
     int32_t completedDepth = 0;
+    int32_t resultDepth = 0;
+    int32_t resultScore = 0;
+    Line resultLine;
+    bool won = false;
     bool stopped = false;
 };
 
+// What the helpers search, set by the thinking thread before it wakes them.
+struct SearchJob {
+    RuleVariant variant = RuleVariant::Freestyle;
+    int32_t maxDepth = 0;
+    int32_t rootCount = 0;
+    RootMoveList rootMoves;
+    std::atomic<bool> stop{false};      // the thinking thread is done: the helpers return
+    std::atomic<bool> won{false};       // a helper found a winning move: the thinking thread stops
+    std::atomic<int32_t> mainDepth{0};  // the iteration the thinking thread is in
+};
+
 SearchThread thinkingThread;
+std::array<SearchThread*, MaxSearchThreads> helperThreads{};  // [i] for helper i = 1, 2, ...
+int32_t threadsInUse = 1;
+int32_t searchingHelpers = 0;  // helpers 1 .. searchingHelpers take part in the search under way
+SearchJob job;
 SearchStats stats;
 
 // The scan area after a stone on cell: the old one widened to reach the cells near the stone.
@@ -98,18 +127,31 @@ void copyRootLine(SearchThread& t) {
     std::copy(t.pv[0].begin(), t.pv[0].begin() + t.pvEnd[0], t.bestLine.cells.begin());
 }
 
+// The nodes of every thread: exact for the thinking thread, as last shown for the helpers.
+uint64_t nodesSoFar(const SearchThread& t) {
+    uint64_t nodes = t.nodes;
+    for (int32_t i = 1; i <= searchingHelpers; ++i) {
+        nodes += helperThreads[i]->sharedNodes.load(std::memory_order_relaxed);
+    }
+    return nodes;
+}
+
 void reportLine(const Line& line, int32_t depth, int32_t score, uint64_t nodes) {
     reportIteration(
         {depth, score, 0, nodes, 0, {line.cells.data(), static_cast<size_t>(line.count)}});
 }
 
 // Step 1 of every node, the one place where a search is stopped: the node limit at every node;
-// the clock and the manager's stop once every 501 nodes.
+// the clock and the manager's stop once every 501 nodes (a helper: the thinking thread's word).
 bool mustStop(SearchThread& t) {
     if (++t.nodes > t.nodeLimit && t.nodeLimit != 0) return true;
     if (++t.nodeCounter <= ClockCheckInterval) return false;
     t.nodeCounter = 0;
-    return t.useClock && thinkMustStop();
+    if (t.helper) {
+        t.sharedNodes.store(t.nodes, std::memory_order_relaxed);
+        return job.stop.load(std::memory_order_relaxed);
+    }
+    return (t.useClock && thinkMustStop()) || job.won.load(std::memory_order_relaxed);
 }
 
 // A node at the horizon, reached by a stone of mover on move, which searchNode would place, look
@@ -134,7 +176,7 @@ NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta
     t.pvEnd[ply] = ply;
     if (mustStop(t)) return std::nullopt;
 
-    // Step 2. A result stored by an earlier visit.
+    // Step 2. A result stored by an earlier visit (of this thread or another).
     const uint64_t hash = t.sb.board.hash;
     int32_t v = probeMemory(hash, depth, alpha, beta);
     if (v != NoScore) return v;
@@ -233,17 +275,30 @@ void prepareThread(SearchThread& t, RuleVariant variant, bool useClock, uint64_t
     t.useClock = useClock;
     t.nodeLimit = nodeLimit;
     t.nodes = 0;
+    t.sharedNodes.store(0, std::memory_order_relaxed);
     t.result = board::NoCell;
     t.completedDepth = 0;
+    t.won = false;
     t.stopped = false;
 }
 
-// Iterative deepening from the root list until the depth limit, a win, a list with one move or
-// none, every move lost, the clock or a stop.
+// The iteration a thread searches first and next. A helper keeps one ahead of the thinking
+// thread, so that the two search different trees and fill the memory for each other.
+int32_t firstDepth(const SearchThread& t) {
+    return t.helper ? std::max(1, job.mainDepth.load(std::memory_order_relaxed) + 1) : 1;
+}
+int32_t nextDepth(const SearchThread& t, int32_t depth) {
+    return t.helper ? std::max(depth + 1, job.mainDepth.load(std::memory_order_relaxed) + 1)
+                    : depth + 1;
+}
+
+// Iterative deepening from the thread's root list until the depth limit, a win, a list with one
+// move or none, every move lost, the clock (the thinking thread only) or a stop.
 void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t maxDepth) {
-    for (int32_t d = 1; d <= maxDepth; ++d) {
+    for (int32_t d = firstDepth(t); d <= maxDepth; d = nextDepth(t, d)) {
         const int64_t t0 = clockMs();
         t.iterationDepth = d;
+        if (!t.helper) job.mainDepth.store(d, std::memory_order_relaxed);
         t.rootWork = t.rootMoves;
         if (t.rootWork.count == 0) return;
         if (t.rootWork.count == 1) {
@@ -275,9 +330,13 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
             const int32_t v = -*child;
             if (v >= WinScore) {
                 t.result = m;
+                t.won = true;
+                t.resultDepth = d;
+                t.resultScore = v;
                 extendLine(t, 0, m);
                 copyRootLine(t);
-                reportLine(t.bestLine, d, v, t.nodes);
+                t.resultLine = t.bestLine;
+                if (!t.helper) reportLine(t.bestLine, d, v, nodesSoFar(t));
                 return;
             }
             if (v == LossScore) {
@@ -294,14 +353,25 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
         if (bestMove == board::NoCell) return;  // every move lost: keep the previous answer
         t.result = bestMove;
         t.completedDepth = d;
-        reportLine(t.bestLine, d, best, t.nodes);
+        t.resultDepth = d;
+        t.resultScore = best;
+        t.resultLine = t.bestLine;
+        if (!t.helper) reportLine(t.bestLine, d, best, nodesSoFar(t));
 
         // Another iteration would take longer than the time that is left.
-        if (t.useClock && clockMs() - t0 >= timeRemaining()) return;
+        if (!t.helper && t.useClock && clockMs() - t0 >= timeRemaining()) return;
 
         t.rootWork.count = narrowedRootCount(t.rootWork.count, d, rootCount);
         t.rootMoves = t.rootWork;
     }
+}
+
+void helperSearch(int32_t index) {
+    SearchThread& t = *helperThreads[index];
+    prepareThread(t, job.variant, false, 0);
+    t.rootMoves = job.rootMoves;
+    iterate(t, stoneArea(t.sb.board, InnerReach), job.rootCount, job.maxDepth);
+    if (t.won) job.won.store(true, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -323,9 +393,38 @@ int32_t searchBestMove(RuleVariant variant, const SearchLimits& limits) {
     const int32_t rootCount = t.rootMoves.count;
     const int32_t maxDepth = std::min(limits.maxDepth, MaxSearchDepth);
 
+    const int32_t helpers = rootCount > 1 ? threadsInUse - 1 : 0;
+    searchingHelpers = helpers;
+    job.mainDepth.store(0, std::memory_order_relaxed);
+    job.won.store(false, std::memory_order_relaxed);
+    if (helpers > 0) {
+        job.variant = variant;
+        job.maxDepth = maxDepth;
+        job.rootCount = rootCount;
+        job.rootMoves = t.rootMoves;
+        job.stop.store(false, std::memory_order_relaxed);
+        runOnHelpers(helpers, helperSearch);
+    }
     iterate(t, area, rootCount, maxDepth);
-    stats = {t.nodes, t.completedDepth, t.stopped};
-    return t.result;
+    if (helpers > 0) {
+        job.stop.store(true, std::memory_order_relaxed);
+        waitForHelpers();
+    }
+
+    // The deepest completed iteration of any thread answers, a found win before all.
+    const SearchThread* chosen = &t;
+    for (int32_t i = 1; i <= helpers && !chosen->won; ++i) {
+        const SearchThread& h = *helperThreads[i];
+        if (h.won || (h.result != board::NoCell && h.completedDepth > chosen->completedDepth)) {
+            chosen = &h;
+        }
+    }
+    stats = {t.nodes, chosen->completedDepth, t.stopped && !chosen->won};
+    for (int32_t i = 1; i <= helpers; ++i) stats.nodes += helperThreads[i]->nodes;
+    if (chosen != &t) {
+        reportLine(chosen->resultLine, chosen->resultDepth, chosen->resultScore, stats.nodes);
+    }
+    return chosen->result;
 }
 
 const SearchStats& lastSearchStats() {
@@ -335,6 +434,28 @@ const SearchStats& lastSearchStats() {
 std::span<const int32_t> lastRootMoves() {
     const RootMoveList& list = thinkingThread.rootMoves;
     return {list.cells.data(), static_cast<size_t>(list.count)};
+}
+
+int32_t setSearchThreads(int32_t requested) {
+    const int32_t most = std::max(std::min(platform::hardwareThreads(), MaxSearchThreads), 1);
+    const int32_t wanted = std::clamp(requested, 1, most) - 1;
+    const int32_t helpers = std::min(startHelpers(wanted, SearchStackBytes), wanted);
+    // A helper's state is made once, when it first takes part; without the memory for it the
+    // helpers stop short of it.
+    int32_t ready = 0;
+    while (ready < helpers && ready + 1 < MaxSearchThreads) {
+        SearchThread*& state = helperThreads[ready + 1];
+        if (state == nullptr) state = new (std::nothrow) SearchThread;
+        if (state == nullptr) break;
+        state->helper = true;
+        ++ready;
+    }
+    threadsInUse = 1 + ready;
+    return threadsInUse;
+}
+
+uint64_t searchThreadsMemory() {
+    return static_cast<uint64_t>(threadsInUse - 1) * (sizeof(SearchThread) + HelperStackBytesUsed);
 }
 
 }  // namespace velka::search

@@ -1,7 +1,9 @@
 // The main search: iterative-deepening principal-variation alpha-beta over short candidate lists,
-// with the SearchMemory, bounded by the turn's time budget.
+// with the SearchMemory, bounded by the turn's time budget. With more than one search thread the
+// helpers search the same root beside it and share the memory (lazy SMP).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -16,17 +18,24 @@ inline constexpr uint32_t ClockCheckInterval = 500;  // the clock is read every 
 // fewer are never cut.
 inline constexpr int32_t NarrowingDepths = 19;
 inline constexpr int32_t NarrowingFloor = 3;
+// The thinking thread and up to MaxSearchThreads - 1 helpers.
+inline constexpr int32_t MaxSearchThreads = 64;
+// Every thread that searches reserves this much stack: the searches recurse deeply on large
+// boards (the threat search, and the Renju test within the main search). Pages are backed only
+// as the recursion reaches them.
+inline constexpr size_t SearchStackBytes = size_t{256} << 20;
 
 struct SearchLimits {
     int32_t maxDepth = MaxSearchDepth;
     bool useClock = true;  // false: fixed-depth search, for the benchmark and tests
-    // When not 0, the search stops once it has entered this many nodes, exactly as at a time-out.
+    // When not 0, the search stops once the thinking thread has entered this many nodes, exactly
+    // as at a time-out.
     uint64_t nodeLimit = 0;
 };
 
 struct SearchStats {
-    uint64_t nodes = 0;          // searchNode entries of the last searchBestMove
-    int32_t completedDepth = 0;  // deepest completed iteration
+    uint64_t nodes = 0;          // searchNode entries of the last searchBestMove, all threads
+    int32_t completedDepth = 0;  // deepest completed iteration of the thread whose move it was
     bool stopped = false;        // the last search was cut off by the clock (or the node limit)
 };
 
@@ -38,8 +47,16 @@ const SearchStats& lastSearchStats();
 // depth, for a search that started with rootCount candidates.
 int32_t narrowedRootCount(int32_t count, int32_t depth, int32_t rootCount);
 
-// The root list as the last search left it: after a completed iteration the cells that the next
-// one would search, in that order (lost moves dropped, the list narrowed).
+// The thinking thread's root list as the last search left it: after a completed iteration the
+// cells that the next one would search, in that order (lost moves dropped, the list narrowed).
 std::span<const int32_t> lastRootMoves();
+
+// The number of threads the searches that follow use: requested, clamped to 1 .. the hardware
+// threads (at most MaxSearchThreads), and fewer when a helper cannot be started. Starts the
+// helpers that are missing; call it only while no search runs. Returns the number in use.
+int32_t setSearchThreads(int32_t requested);
+// What the helpers in use add to the process's memory while they search (their state and the
+// stack they touch), to be left free when the SearchMemory is sized.
+uint64_t searchThreadsMemory();
 
 }  // namespace velka::search

@@ -59,24 +59,30 @@ void writeSlot(SearchMemorySlot& slot, const SearchMemoryEntry& e) {
     storeWord(slot.data, data);
 }
 
-// 16 x 2^k + workingSet > limit, without overflow.
-bool exceedsLimit(int k, uint64_t workingSet, uint32_t limit) {
+// 16 x 2^k + workingSet + reserve > limit, without overflow.
+bool exceedsLimit(int k, uint64_t used, uint32_t limit) {
     const uint64_t tableBytes = uint64_t{sizeof(SearchMemorySlot)} << k;
-    return workingSet > limit || tableBytes > uint64_t{limit} - workingSet;
+    return used > limit || tableBytes > uint64_t{limit} - used;
 }
 
 // The working set is read only after the old table has been released, so that its pages no
 // longer count against the limit; tests pass a fixed value instead.
-size_t resize(uint32_t limit, bool measure, uint64_t givenWorkingSet) {
-    if (searchMemory.sized && limit == searchMemory.lastLimit) return searchMemory.size;
+size_t resize(uint32_t limit, uint64_t reserve, bool measure, uint64_t givenWorkingSet) {
+    if (searchMemory.sized && limit == searchMemory.lastLimit &&
+        reserve == searchMemory.lastReserve) {
+        return searchMemory.size;
+    }
     releaseMemory();
     searchMemory.lastLimit = limit;
+    searchMemory.lastReserve = reserve;
     searchMemory.sized = true;
 
     int k = MaxMemoryLog2;
     if (limit != 0) {
         const uint64_t workingSet = measure ? platform::residentMemoryBytes() : givenWorkingSet;
-        while (k > 0 && exceedsLimit(k, workingSet, limit)) --k;
+        const uint64_t used =
+            workingSet + reserve < workingSet ? ~uint64_t{0} : workingSet + reserve;
+        while (k > 0 && exceedsLimit(k, used, limit)) --k;
     }
     for (; k > 0; --k) {
         void* table = std::calloc(size_t{1} << k, sizeof(SearchMemorySlot));
@@ -138,12 +144,12 @@ void wipeMemory() {
     searchMemory.generation = 1;
 }
 
-size_t sizeMemory(uint32_t limit) {
-    return resize(limit, true, 0);
+size_t sizeMemory(uint32_t limit, uint64_t reserve) {
+    return resize(limit, reserve, true, 0);
 }
 
-size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet) {
-    return resize(limit, false, workingSet);
+size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet, uint64_t reserve) {
+    return resize(limit, reserve, false, workingSet);
 }
 
 // Also forgets the last limit: the next sizing builds a table whatever its limit.

@@ -1,13 +1,14 @@
 // SearchMemory: the transposition table, one 16-byte slot per entry, addressed by the low word of
-// the position's hash. Sized from the manager's memory limit and the process's resident set.
+// the position's hash. Sized from the manager's memory limit, the process's resident set and what
+// the search threads will add to it.
 //
 // Every move starts from an empty table without touching it: each entry carries the generation
 // (move) that wrote it, and an entry of another generation reads exactly as a wiped one (bound
 // SlotEmpty, depth 127, both hash words and the value 0x7F7F7F7F).
 //
-// A slot is two 64-bit words, each read and written whole: the entry's other fields packed into
-// one (data), and the hash XOR data in the other (check). Threads that share the table can so do
-// without a lock: a slot whose words two of them wrote at the same time decodes to a hash that
+// The search threads share the table without a lock. A slot is two 64-bit words, each read and
+// written whole: the entry's other fields packed into one (data), and the hash XOR data in the
+// other (check). A slot whose words two threads wrote at the same time decodes to a hash that
 // matches no position (but with the odds of a hash collision), so it reads as a miss.
 #pragma once
 
@@ -51,6 +52,7 @@ struct SearchMemory {
     size_t size = 0;
     int k = 0;
     uint32_t lastLimit = 0;
+    uint64_t lastReserve = 0;
     bool sized = false;
     // Entries of this generation belong to the current move; 0 marks a fresh or cleared entry.
     uint16_t generation = 1;
@@ -63,11 +65,12 @@ void storeMemory(uint64_t hash, int32_t depth, int32_t value, uint8_t bound);
 // Empties every entry for the next move: a new generation, so no entry is touched (the whole table
 // is cleared only when the generation counter wraps round, once every 65535 moves).
 void wipeMemory();
-// limit in bytes, 0 for none; returns the table size in bytes. The same limit as last time keeps
-// the table and its contents.
-size_t sizeMemory(uint32_t limit);
+// limit in bytes, 0 for none; reserve: bytes that the process will use beside its present
+// resident set (the search threads' own memory). Returns the table size in bytes. The same limit
+// and reserve as last time keep the table and its contents.
+size_t sizeMemory(uint32_t limit, uint64_t reserve = 0);
 // The same with the working set given instead of measured, so that tests can fix it.
-size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet);
+size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet, uint64_t reserve = 0);
 // Frees the table; the static slot takes its place until the next sizing, which then builds a
 // table whatever its limit.
 void releaseMemory();

@@ -35,8 +35,12 @@ TEST(MemorySizing, LargestPowerOfTwoThatFitsBesideTheWorkingSet) {
         EXPECT_EQ(searchMemory.size, size);
         EXPECT_EQ(uint64_t{searchMemory.mask} + 1, size / 16);
     }
-    // A working set beyond 4 GiB cannot wrap round into a small sum.
+    // A working set beyond 4 GiB cannot wrap round into a small sum, nor with a reserve.
     EXPECT_EQ(sizeMemoryWithWorkingSet(1000 * MiB, uint64_t{1} << 63), 16u);
+    EXPECT_EQ(sizeMemoryWithWorkingSet(1000 * MiB, uint64_t{1} << 63, uint64_t{1} << 63), 16u);
+    // The search threads' reserve counts as used; a new reserve with the same limit resizes.
+    EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(w + 3 * MiB), w), 2 * MiB);
+    EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(w + 3 * MiB), w, MiB + 1), MiB);
     const size_t measured = sizeMemory(static_cast<uint32_t>(200 * MiB));
     EXPECT_GE(measured, 16u);
     EXPECT_LE(measured, 200 * MiB);

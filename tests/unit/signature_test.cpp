@@ -32,6 +32,7 @@ constexpr std::array<Expected, signature::Positions.size()> Recorded = {{
 TEST(Signature, PositionsTakeTheRecordedNodesToDepthSeven) {
     patterns::buildPatternTables(patterns::RuleVariant::Freestyle);
     sizeMemoryWithWorkingSet(0, 0);  // 2^24 entries, the engine's default
+    ASSERT_EQ(setSearchThreads(1), 1);
     for (size_t i = 0; i < signature::Positions.size(); ++i) {
         const signature::Position& p = signature::Positions[i];
         SCOPED_TRACE(p.name);

@@ -9,7 +9,7 @@
 
 #include "board/board.h"
 #include "patterns/pattern_table.h"
-#include "protocol/game.h"
+#include "search/main_search.h"
 #include "search/memory.h"
 #include "search/scores.h"
 #include "search/time_control.h"
@@ -180,7 +180,7 @@ TEST_F(ThreatTest, LongLineOnTheLargestBoard) {
     static int32_t move;
     pthread_attr_t attr;
     pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, protocol::ThinkThreadStackBytes);
+    pthread_attr_setstacksize(&attr, SearchStackBytes);
     pthread_t thread;
     const auto run = [](void*) -> void* {
         move = decided(Kind::Freestyle);

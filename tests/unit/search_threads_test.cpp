@@ -1,0 +1,85 @@
+// The main search with helper threads: the count clamped and kept, every search answered with a
+// move of the root list and the board left alone, wins found, and a stop that ends every thread.
+// Run under ThreadSanitizer too (the threading label), which checks the shared memory and the
+// hand-over between the threads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "../../bench/signature_positions.h"
+#include "platform/platform.h"
+#include "search/main_search.h"
+#include "search/memory.h"
+#include "search_test_board.h"
+
+namespace velka::search {
+namespace {
+
+using patterns::RuleVariant;
+
+class SearchThreads : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        patterns::buildPatternTables(RuleVariant::Freestyle);
+        sizeMemoryWithWorkingSet(32u << 20, 0);
+    }
+    static void TearDownTestSuite() {
+        setSearchThreads(1);
+        releaseMemory();
+    }
+};
+
+TEST_F(SearchThreads, CountIsClampedToTheProcessors) {
+    const int32_t most = std::min(platform::hardwareThreads(), MaxSearchThreads);
+    EXPECT_EQ(setSearchThreads(0), 1);
+    EXPECT_EQ(setSearchThreads(-7), 1);
+    EXPECT_EQ(setSearchThreads(1), 1);
+    // A platform that starts no thread, or a loaded one, may give fewer than asked for.
+    const int32_t many = setSearchThreads(1000);
+    EXPECT_GE(many, 1);
+    EXPECT_LE(many, most);
+    EXPECT_EQ(setSearchThreads(2), std::min(2, many));
+    EXPECT_EQ(setSearchThreads(1), 1);
+}
+
+// Each signature position under its rule, with as many threads as the machine allows up to four:
+// a move of the root list, the depth reached, the board untouched; a win found whatever thread
+// finds it first.
+TEST_F(SearchThreads, EveryThreadSearchesItsOwnBoardAndTheAnswerIsAMoveOfTheRoot) {
+    const int32_t threads = setSearchThreads(4);
+    for (const signature::Position& p : signature::Positions) {
+        SCOPED_TRACE(p.name);
+        signature::setUpPosition(p);
+        const testing::BoardUnchanged guard;
+        const int32_t move = searchBestMove(p.variant, {5, false, 0});
+        const std::span<const int32_t> roots = lastRootMoves();
+        EXPECT_NE(std::find(roots.begin(), roots.end(), move), roots.end()) << move;
+        EXPECT_EQ(lastSearchStats().completedDepth, 5);
+        EXPECT_FALSE(lastSearchStats().stopped);
+    }
+    // (7,7) makes a four and an open three.
+    testing::freshBoard(15, 15);
+    testing::placeRows(3, 7, {"OXXX"});
+    testing::placeRows(7, 5, {"X", "X"});
+    testing::placeRows(10, 3, {"O.O"});
+    board::takeCensus(board::CellOwn);
+    wipeMemory();
+    EXPECT_EQ(searchBestMove(RuleVariant::Freestyle, {20, false, 0}), testing::at(7, 7));
+    EXPECT_GE(threads, 1);
+}
+
+// The node limit ends the thinking thread's search; its helpers end with it.
+TEST_F(SearchThreads, AStopEndsEveryThread) {
+    setSearchThreads(4);
+    signature::setUpPosition(signature::Positions[0]);
+    const testing::BoardUnchanged guard;
+    const int32_t move = searchBestMove(RuleVariant::Freestyle, {MaxSearchDepth, false, 20000});
+    EXPECT_NE(move, board::NoCell);
+    EXPECT_TRUE(lastSearchStats().stopped);
+    // Searching again right away works: every helper was done.
+    EXPECT_EQ(searchBestMove(RuleVariant::Freestyle, {3, false, 0}) != board::NoCell, true);
+}
+
+}  // namespace
+}  // namespace velka::search
