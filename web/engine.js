@@ -150,6 +150,7 @@ export class Engine {
         if (answer.error) throw new Error(`velka: ${answer.error}`);
         this.#stones.delete(pointKey(move));
       }
+      this.#send(`INFO rule ${game.rule}`);
       this.#send("FORBID");
       return this.#expect(readForbid);
     });

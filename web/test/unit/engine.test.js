@@ -152,14 +152,14 @@ test("forbidden points: the position is set up by a short think that is taken ba
   assert.deepEqual(port.take(), ["TAKEBACK 10,10"]);
   port.answer("OK");
   await settle();
-  assert.deepEqual(port.take(), ["FORBID"]);
+  assert.deepEqual(port.take(), ["INFO rule 4", "FORBID"]);
   port.answer("FORBID 7,7");
   assert.deepEqual(await points, [{ x: 7, y: 7 }]);
 
-  // The engine's board is known to hold that position now: FORBID alone.
+  // The engine's board is known to hold that position now: FORBID alone, with the rule.
   const again = engine.forbidden(game);
   await settle();
-  assert.deepEqual(port.take(), ["FORBID"]);
+  assert.deepEqual(port.take(), ["INFO rule 4", "FORBID"]);
   port.answer("FORBID");
   assert.deepEqual(await again, []);
 });
@@ -179,7 +179,7 @@ test("the engine's own move leaves its board ready for FORBID when the player is
     engine.forbidden(gameOf("h8i9", Rule.renju)),
     settle().then(() => port.answer("FORBID")),
   ]);
-  assert.deepEqual(port.take(), ["FORBID"]);
+  assert.deepEqual(port.take(), ["INFO rule 4", "FORBID"]);
 });
 
 test("the worker failing rejects the waiting request and is reported", async () => {
