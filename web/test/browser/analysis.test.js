@@ -4,7 +4,7 @@
 import assert from "node:assert/strict";
 import { after, before, test } from "node:test";
 
-import { loadMoves, openSite, readBoard, stones, turnText } from "./harness.js";
+import { loadMoves, openSite, readBoard, stones, turnText, waitForTurn } from "./harness.js";
 
 let site;
 
@@ -34,7 +34,7 @@ test("an analysis fills the panel, shows its line on hover, and stop shows the b
   assert.ok(Number(await depth.textContent()) >= 4);
   assert.match(
     await page.locator('[data-field="score"]').textContent(),
-    /^Black (wins|loses|[+−±]\d+)/,
+    /^White (wins|loses|[+−±]\d+)/,
   );
   assert.match(await page.locator('[data-field="nodes"]').textContent(), /^\d/);
   assert.match(await page.locator('[data-field="speed"]').textContent(), /\/s$/);
@@ -58,7 +58,7 @@ test("an analysis fills the panel, shows its line on hover, and stop shows the b
   assert.equal(after.get(best).content, "empty", "the best move is shown, not played");
   assert.deepEqual(stones(after, "black"), stones(before, "black"));
   assert.deepEqual(stones(after, "white"), stones(before, "white"));
-  assert.match(await turnText(page), /Black to move: your turn/);
+  assert.match(await turnText(page), /White to move: your turn/);
   assert.ok(first.length > 0);
   assert.deepEqual(problems, []);
   await close();
@@ -66,21 +66,21 @@ test("an analysis fills the panel, shows its line on hover, and stop shows the b
 
 test("stop during velka's move makes it play at once", async () => {
   const { page, problems, close } = await site.newPage();
+  await page.locator("#human").selectOption("both");
+  await loadMoves(page, "h8i9g9i7i8g8j10");
   await page.locator("#time").selectOption("30000");
+  // White to move: playing black now hands the move to velka, for up to 30 s.
   await page.locator("#human").selectOption("black");
-  await page.getByRole("button", { name: "h8, empty" }).click();
   assert.match(await turnText(page), /velka is thinking/);
+  await page.waitForFunction(
+    () => document.querySelector('[data-field="depth"]').textContent !== "–",
+  );
   const started = Date.now();
   await page.getByRole("button", { name: "Stop" }).click();
-  await page.waitForFunction(
-    () => /your turn/.test(document.getElementById("turn").textContent),
-    null,
-    {
-      timeout: 10000,
-    },
-  );
+  await waitForTurn(page, 10000);
   assert.ok(Date.now() - started < 10000);
-  assert.equal(stones(await readBoard(page), "white").length, 1);
+  assert.match(await turnText(page), /Black to move: your turn/);
+  assert.equal(stones(await readBoard(page), "white").length, 4);
   assert.deepEqual(problems, []);
   await close();
 });

@@ -141,6 +141,7 @@ test("a whole game against velka, by mouse and keyboard, ends with a five on the
   // Nothing more can be played.
   assert.ok(await page.getByRole("button", { name: "Engine move" }).isDisabled());
 
+  await page.evaluate(() => document.activeElement?.blur());
   await mkdir(OutputDirectory, { recursive: true });
   await page.locator("#board").screenshot({ path: path.join(OutputDirectory, "final-board.png") });
   assert.deepEqual(problems, []);
