@@ -35,6 +35,11 @@ const Position Positions[] = {
     // Renju, the engine white; then black must block the four on (7,7), its double-three point.
     {4, "5,7 6,7 7,7", "0,0 14,0 0,14 14,14", "4,7"},
     {4, "8,8 9,9 10,10", "5,7 6,7 7,5 7,6 6,6 12,12", "11,11"},
+    // Renju, the engine black: white's six on (6,7) wins for white, so black must block it.
+    {4, "2,2 12,2 2,12 12,12 10,10", "3,7 4,7 5,7 7,7 8,7", "6,7"},
+    // Renju, the engine white: black's six on (6,7) is forbidden, no threat; its fives are.
+    {4, "10,0 0,14 14,14 0,12 13,0 1,0 14,10 0,9", "2,7 3,7 4,7 5,7 7,7 10,1 10,2 10,3 10,4",
+     "1,7 10,5"},
     // No win of its own (rule -1: under each rule): block the four; close the open three at an
     // end, as a stone further out leaves an open four on the other side.
     {-1, "4,5 10,10 3,11 12,3", "5,5 6,5 7,5 8,5", "9,5"},
