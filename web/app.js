@@ -125,14 +125,20 @@ function turnText() {
   return `${side} to move: velka's turn (press Engine move).`;
 }
 
+function setText(node, text) {
+  if (node.textContent !== text) node.textContent = text;
+}
+
 function render() {
   const { game } = state;
   board.render(boardView());
-  $("turn").textContent = turnText();
+  // Live regions speak on every change of their text, so unchanged text is left alone.
+  setText($("turn"), turnText());
   $("turn").classList.toggle("over", state.result !== null);
-  $("message").textContent = state.message;
+  setText($("message"), state.message);
   analysisPanel.render({ ...state.analysis, height: game.height });
-  $("moves-out").value = formatMoves(game.moves, game.height);
+  const moves = formatMoves(game.moves, game.height);
+  if ($("moves-out").value !== moves) $("moves-out").value = moves;
 
   const ready = state.engine === "ready";
   const over = state.result !== null;
