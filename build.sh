@@ -51,7 +51,7 @@ version() {
 # The page's files: what web/ holds at its top level, without the tooling.
 build_page() {
     mkdir -p build/web
-    find web -maxdepth 1 -type f \( -name '*.html' -o -name '*.css' -o -name '*.js' -o -name '*.svg' \) \
+    find web -maxdepth 1 -type f \( -name '*.html' -o -name '*.css' -o -name '*.js' -o -name '*.svg' \) ! -name '*.test.js' \
         -exec cp {} build/web/ \;
 }
 

@@ -20,7 +20,7 @@ import {
 import { formatMoves, formatPoint, parseMoves } from "./notation.js";
 
 // An analysis runs until stopped; this is only the engine's outer bound.
-const AnalysisTimeMs = 3600 * 1000;
+const AnalysisTimeMs = 10 * 60 * 1000;
 const TimeChoicesMs = [100, 300, 1000, 2000, 5000, 10000, 30000];
 const Capitalised = { black: "Black", white: "White" };
 const RuleNames = {
