@@ -3,7 +3,7 @@
 #   ./build.sh run     build the engine (Release) and start it on this terminal
 #   ./build.sh test    build and run the whole test suite: a normal build, an AddressSanitizer +
 #                      UndefinedBehaviorSanitizer build, the threading tests under ThreadSanitizer,
-#                      and the Windows build's protocol tests under Wine
+#                      the Windows build's protocol tests under Wine, and the web page's tests
 #   ./build.sh quick   the normal build's tests only
 #   ./build.sh bench   build Release and run the benchmark tool
 #   ./build.sh package release packages (Linux tar.gz and Windows zip) with CPack, and the web zip
@@ -48,15 +48,16 @@ version() {
     sed -n 's/^project(velka VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 }
 
-# The page's files: what web/ holds at its top level, without the tooling.
-build_page() {
-    mkdir -p build/web
-    find web -maxdepth 1 -type f \( -name '*.html' -o -name '*.css' -o -name '*.js' -o -name '*.svg' \) ! -name '*.test.js' \
-        -exec cp {} build/web/ \;
-}
-
+# build/web: the WebAssembly engine and its worker (built by .ci/wasm.sh), then the page's files,
+# what web/ holds at its top level without the tooling and tests.
 build_web() {
-    build_page
+    if [ ! -f .ci/wasm.sh ]; then
+        echo "the WebAssembly engine's build (.ci/wasm.sh) is missing" >&2
+        exit 1
+    fi
+    bash .ci/wasm.sh --build-only
+    find web -maxdepth 1 -type f \( -name '*.html' -o -name '*.css' -o -name '*.js' -o -name '*.svg' \) \
+        ! -name '*.test.js' -exec cp {} build/web/ \;
 }
 
 # Node.js for the page's tooling, its devDependencies, and Debian's Chromium for the browser tests.
@@ -112,6 +113,7 @@ test)
         echo "== Windows build under Wine ==" >&2
         bash .ci/windows.sh "$root/build/release"
     fi
+    run_web_tests
     ;;
 bench)
     ensure_packages "${base_packages[@]}"
@@ -133,7 +135,7 @@ webtest)
     run_web_tests
     ;;
 *)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac
