@@ -8,21 +8,19 @@ import {
   MaxSide,
   MinSide,
   Rule,
-  colourOfMove,
   createGame,
   gameResult,
-  moveIndexGrid,
   playMove,
   replayGame,
   sideToMove,
   takeBackMove,
 } from "./game.js";
 import { formatMoves, formatPoint, parseMoves } from "./notation.js";
+import { boardView, engineToMove, turnText } from "./view.js";
 
 // An analysis runs until stopped; this is only the engine's outer bound.
 const AnalysisTimeMs = 10 * 60 * 1000;
 const TimeChoicesMs = [100, 300, 1000, 2000, 5000, 10000, 30000];
-const Capitalised = { black: "Black", white: "White" };
 const RuleNames = {
   [Rule.freestyle]: "freestyle",
   [Rule.exactFive]: "exact five",
@@ -63,66 +61,9 @@ const analysisPanel = createAnalysisPanel($("analysis"), {
   },
 });
 
-function engineToMove() {
-  return state.human !== "both" && sideToMove(state.game) !== state.human;
-}
-
 function say(message) {
   state.message = message;
   render();
-}
-
-function boardView() {
-  const { game } = state;
-  const grid = moveIndexGrid(game);
-  const last = game.moves.length - 1;
-  const win = new Set((state.result?.line ?? []).map(({ x, y }) => y * game.width + x));
-  const forbidden = new Set((state.forbidden ?? []).map(({ x, y }) => y * game.width + x));
-  const ghosts = new Map(
-    (state.preview ?? []).map(({ x, y }, i) => [
-      y * game.width + x,
-      { colour: colourOfMove(game.moves.length + i), number: i + 1 },
-    ]),
-  );
-  const best = state.analysis.best;
-  const points = grid.map((moveIndex, i) => {
-    const x = i % game.width;
-    const y = Math.floor(i / game.width);
-    const stone = moveIndex >= 0 ? colourOfMove(moveIndex) : null;
-    return {
-      name: formatPoint({ x, y }, game.height),
-      stone,
-      content: stone ?? (forbidden.has(i) ? "forbidden" : "empty"),
-      number: stone && state.showNumbers ? moveIndex + 1 : null,
-      last: moveIndex >= 0 && moveIndex === last,
-      win: win.has(i),
-      hint: best !== null && best.x === x && best.y === y,
-      ghost: stone ? null : ghosts.get(i),
-    };
-  });
-  const line = state.result?.line;
-  return {
-    width: game.width,
-    height: game.height,
-    turn: state.result === null ? sideToMove(game) : "",
-    showNumbers: state.showNumbers,
-    points,
-    winLine: line ? [line[0], line.at(-1)] : null,
-  };
-}
-
-function turnText() {
-  const { game, result } = state;
-  if (result?.draw) return "Draw: the board is full.";
-  if (result) {
-    const who = state.human === "both" || state.human === result.winner ? "" : " (velka)";
-    return `${Capitalised[result.winner]}${who} wins with five.`;
-  }
-  const side = Capitalised[sideToMove(game)];
-  if (state.thinking === "move") return `${side} to move: velka is thinking…`;
-  if (state.thinking === "analyse") return `${side} to move: velka is analysing…`;
-  if (state.human === "both" || !engineToMove()) return `${side} to move: your turn.`;
-  return `${side} to move: velka's turn (press Engine move).`;
 }
 
 function setText(node, text) {
@@ -131,9 +72,9 @@ function setText(node, text) {
 
 function render() {
   const { game } = state;
-  board.render(boardView());
+  board.render(boardView(state));
   // Live regions speak on every change of their text, so unchanged text is left alone.
-  setText($("turn"), turnText());
+  setText($("turn"), turnText(state));
   $("turn").classList.toggle("over", state.result !== null);
   setText($("message"), state.message);
   analysisPanel.render({ ...state.analysis, height: game.height });
@@ -182,7 +123,7 @@ function requestForbidden() {
     game.rule === Rule.renju &&
     state.result === null &&
     sideToMove(game) === "black" &&
-    (state.analysing || !engineToMove());
+    (state.analysing || !engineToMove(state));
   if (!wanted || state.engine === "failed") return;
   const signal = positionRequests.signal;
   forbiddenKnown = engine
@@ -255,7 +196,7 @@ async function humanMove(x, y) {
   const name = pointName({ x, y });
   if (state.result !== null) return say("The game is over: start a new game or take back a move.");
   if (state.thinking === "move") return say("velka is thinking. Press Stop to make it move now.");
-  if (!state.analysing && engineToMove()) {
+  if (!state.analysing && engineToMove(state)) {
     return say("It is velka's turn: press Engine move, or choose You play: both sides.");
   }
   if (state.forbidden === null && game.rule === Rule.renju && sideToMove(game) === "black") {
@@ -278,7 +219,7 @@ async function humanMove(x, y) {
 
 // After the player's move or a change of sides or rule: velka moves if it is its turn.
 function continuePlay() {
-  if (!state.analysing && state.result === null && state.thinking === null && engineToMove()) {
+  if (!state.analysing && state.result === null && state.thinking === null && engineToMove(state)) {
     engineMove();
   }
 }
@@ -297,7 +238,7 @@ function takeBack() {
   if (game.moves.length === 0) return;
   takeBackMove(game);
   // Against velka, back to the player's own turn, or velka would at once play again.
-  if (!state.analysing && engineToMove() && game.moves.length > 0) takeBackMove(game);
+  if (!state.analysing && engineToMove(state) && game.moves.length > 0) takeBackMove(game);
   state.message = "Move taken back.";
   positionChanged();
 }
