@@ -80,6 +80,7 @@ function render() {
   analysisPanel.render({ ...state.analysis, height: game.height });
   const moves = formatMoves(game.moves, game.height);
   if ($("moves-out").value !== moves) $("moves-out").value = moves;
+  if (location.hash !== gameAddress()) history.replaceState(null, "", gameAddress());
 
   const ready = state.engine === "ready";
   const over = state.result !== null;
@@ -268,20 +269,36 @@ function changeSide(human) {
   continuePlay();
 }
 
-function loadGame() {
-  const { game } = state;
-  const text = $("moves-in").value;
+// Sets up a game from its text and returns true; on bad text says why and changes nothing.
+function loadGame(text, side = state.game.width, rule = state.game.rule) {
   try {
-    const moves = parseMoves(text, game.width, game.height);
-    state.game = replayGame(game.width, game.height, game.rule, moves);
+    state.game = replayGame(side, side, rule, parseMoves(text, side, side));
   } catch (error) {
     $("position-error").textContent = error.message;
-    return;
+    return false;
   }
   $("position-error").textContent = "";
   const count = state.game.moves.length;
   state.message = `Loaded ${count} move${count === 1 ? "" : "s"}.`;
   positionChanged();
+  return true;
+}
+
+// The address carries the game (#size=15&rule=4&moves=h8i9), so a position can be shared as a
+// link and survives a reload.
+function gameAddress() {
+  const { game } = state;
+  const moves = formatMoves(game.moves, game.height);
+  return `#${new URLSearchParams({ size: game.width, rule: game.rule, moves })}`;
+}
+
+function loadAddress() {
+  const fields = new URLSearchParams(location.hash.slice(1));
+  const side = Number(fields.get("size"));
+  const rule = Number(fields.get("rule"));
+  const moves = fields.get("moves") ?? "";
+  if (side < MinSide || side > MaxSide || !Object.values(Rule).includes(rule)) return false;
+  return loadGame(moves, side, rule);
 }
 
 async function copyGame() {
@@ -322,8 +339,11 @@ function wireControls() {
     analyse();
   });
   $("stop").addEventListener("click", () => engine.stop());
-  $("load").addEventListener("click", loadGame);
+  $("load").addEventListener("click", () => loadGame($("moves-in").value));
   $("copy").addEventListener("click", copyGame);
+  window.addEventListener("hashchange", () => {
+    if (location.hash !== gameAddress()) loadAddress();
+  });
 }
 
 engine.onError = (line) => console.warn(`velka: ${line}`);
@@ -331,7 +351,7 @@ engine.onNote = (text) => console.info(`velka: ${text}`);
 
 fillChoices();
 wireControls();
-positionChanged();
+if (!loadAddress()) positionChanged();
 engine
   .about()
   .then(({ name, version }) => {

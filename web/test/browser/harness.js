@@ -48,9 +48,9 @@ export async function openSite() {
     args: ChromiumFlags,
   });
 
-  // A page at the site, with every console error and uncaught exception collected; `problems`
+  // A page at the site (or at `address` there), with every console error and uncaught exception collected; `problems`
   // must be empty when the test ends.
-  async function newPage(contextOptions = {}) {
+  async function newPage(contextOptions = {}, address = url) {
     const context = await browser.newContext({
       viewport: { width: 1280, height: 900 },
       ...contextOptions,
@@ -61,7 +61,7 @@ export async function openSite() {
       if (message.type() === "error") problems.push(`console error: ${message.text()}`);
     });
     page.on("pageerror", (error) => problems.push(`page error: ${error.message}`));
-    await page.goto(url);
+    await page.goto(address);
     await page.getByText(/running in your browser/).waitFor({ timeout: 60000 });
     return { page, problems, close: () => context.close() };
   }

@@ -24,6 +24,12 @@ test("a pasted game is set up on the board and comes out as the same text", asyn
   assert.match(await turnText(page), /White to move/);
   const text = await page.getByLabel("Moves so far").inputValue();
   assert.equal(text, "h8i9g7j10f6");
+  // The address carries the game: opened elsewhere, it shows the same board.
+  assert.match(page.url(), /#size=15&rule=\d&moves=h8i9g7j10f6$/);
+  const shared = await site.newPage({}, page.url());
+  assert.deepEqual([...(await readBoard(shared.page))], [...board]);
+  assert.deepEqual(shared.problems, []);
+  await shared.close();
 
   // Through the text form and back: a new game, the copied text pasted, the same board.
   await page.getByRole("button", { name: "New game" }).click();
