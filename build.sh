@@ -3,10 +3,12 @@
 #   ./build.sh run     build the engine (Release) and start it on this terminal
 #   ./build.sh test    build and run the whole test suite: a normal build, an AddressSanitizer +
 #                      UndefinedBehaviorSanitizer build, the threading tests under ThreadSanitizer,
-#                      and the Windows build's protocol tests under Wine
+#                      the Windows build's protocol tests under Wine and the WebAssembly build's
+#                      under Node
 #   ./build.sh quick   the normal build's tests only
 #   ./build.sh bench   build Release and run the benchmark tool
 #   ./build.sh package release packages (Linux tar.gz and Windows zip) with CPack
+#   ./build.sh wasm    the WebAssembly engine in build/wasm (Emscripten), its worker files in build/web
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
@@ -67,6 +69,8 @@ test)
         echo "== Windows build under Wine ==" >&2
         bash .ci/windows.sh "$root/build/release"
     fi
+    echo "== WebAssembly build under Node ==" >&2
+    bash .ci/wasm.sh "$root/build/release"
     ;;
 bench)
     ensure_packages "${base_packages[@]}"
@@ -79,8 +83,11 @@ package)
     (cd build/release && cpack -G TGZ)
     if [ -f .ci/windows.sh ]; then bash .ci/windows.sh --package-only; fi
     ;;
+wasm)
+    bash .ci/wasm.sh --build-only
+    ;;
 *)
-    sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -23,5 +23,5 @@ int main() {
     }
     protocol::startThinkThread();
     protocol::startUp();
-    return protocol::runCommandLoop(stdin);
+    platform::exitProcess(protocol::runCommandLoop(platform::managerInput()));
 }

@@ -1,8 +1,9 @@
-// The few operating-system calls the engine needs, with POSIX and Windows versions.
+// The few operating-system calls the engine needs, with POSIX, Windows and WebAssembly versions.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace velka::platform {
 
@@ -14,5 +15,20 @@ uint64_t residentMemoryBytes();
 bool startThread(void (*entry)(), size_t stackBytes);
 // Peak resident set in bytes, for the benchmark; 0 when unknown.
 uint64_t peakResidentMemoryBytes();
+
+// The stream of the manager's lines: standard input, or in WebAssembly a stream over the lines
+// that the JavaScript host queues (stdin under Node, messages in a Web Worker). Reading it waits
+// for input as reading a pipe does.
+std::FILE* managerInput();
+// Copies the next whole line waiting on managerInput() into buffer (without its line end, cut to
+// capacity - 1 characters) without consuming it or waiting; false when none has arrived whole.
+// Only the WebAssembly build looks ahead, between the lines it reads; elsewhere always false.
+bool peekWaitingLine(char* buffer, int capacity);
+// Lets the host deliver input that arrived meanwhile: in WebAssembly one turn of the JavaScript
+// event loop; elsewhere nothing, since input arrives without the engine's help.
+void yieldToHost();
+// Ends the process with this exit status. (Under WebAssembly a main that has waited for the host
+// returns to no caller that would end the program.)
+[[noreturn]] void exitProcess(int status);
 
 }  // namespace velka::platform
