@@ -78,7 +78,7 @@ double medianSearchMs(int repetitions, int calls, ThreatSearchKind kind, int32_t
         for (int c = 0; c < calls; ++c) {
             search::wipeMemory();
             // A fresh clock with the default limits, so that no search here gives up on time.
-            search::startTurnClock(board::engineBoard.emptyCount, 120000, 5000);
+            search::startTurnClock(search::clockMs(), board::engineBoard.emptyCount);
             const auto start = std::chrono::steady_clock::now();
             move = search::threatMove(kind);
             const auto stop = std::chrono::steady_clock::now();
@@ -99,7 +99,7 @@ void measure(const BenchOptions& options, const std::string& name, int calls,
     report("threatMove " + name + ": move", move, "cell");
     const int32_t depth = move == board::NoCell ? 0 : search::winStack(kind).count;
     report("threatMove " + name + ": line", depth, "cells");
-    if (search::threatSearchGaveUp()) report("threatMove " + name + ": gave up on time", 1, "");
+    if (search::lastThreatStats().gaveUp) report("threatMove " + name + ": gave up on time", 1, "");
 }
 
 }  // namespace

@@ -18,6 +18,8 @@
 #include <array>
 #include <cstdint>
 
+#include "patterns/rule_variant.h"
+
 namespace velka::patterns {
 
 using WindowCode = uint32_t;
@@ -53,8 +55,6 @@ enum ShapeClass : uint8_t {
     ShapeOneE,
 };
 inline constexpr int32_t ShapeClassCount = 22;
-
-enum class RuleVariant : int32_t { Freestyle = 0, ExactFive = 1, Renju = 2 };
 
 struct PatternEntry {
     uint8_t nearAndFree;  // Near1, Near2, freeShape

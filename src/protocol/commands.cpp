@@ -7,8 +7,9 @@
 
 #include "protocol/game.h"
 #include "protocol/output.h"
-#include "protocol/settings.h"
 #include "search/memory.h"
+#include "search/settings.h"
+#include "search/think_control.h"
 #include "search/time_control.h"
 
 namespace velka::protocol {
@@ -58,8 +59,9 @@ bool readNumber(const char*& p, int32_t& value) {
 }
 
 // The whole session ends the same way whether END came or the input ran out: a running think
-// finishes and sends its move first, then the memory goes back.
+// stops at once and sends nothing, then the memory goes back.
 Flow finishSession() {
+    search::requestStop(search::StopRequest::Quit);
     waitForIdle();
     search::releaseMemory();
     return Flow::Stop;
@@ -67,13 +69,6 @@ Flow finishSession() {
 
 Flow handleEnd(char*, std::FILE*) {
     return finishSession();
-}
-
-// START and RECTSTART: board set-up with the sides given.
-void startBoard(int32_t width, int32_t height) {
-    waitForIdle();
-    setupBoard(width, height);
-    if (boardSizeAccepted(width, height)) setBoardReady();
 }
 
 // Reads the numbers behind the command word; when they are not all there, answers the
@@ -87,14 +82,16 @@ bool readArguments(const char* line, int32_t* values, int count, const char* err
 Flow handleStart(char* line, std::FILE*) {
     int32_t size = 0;
     if (!readArguments(line, &size, 1, "bad START parameter")) return Flow::Continue;
-    startBoard(size, size);
+    waitForIdle();
+    setupBoard(size, size);
     return Flow::Continue;
 }
 
 Flow handleRectStart(char* line, std::FILE*) {
     int32_t sides[2] = {};
     if (!readArguments(line, sides, 2, "bad RECTSTART parameters")) return Flow::Continue;
-    startBoard(sides[0], sides[1]);
+    waitForIdle();
+    setupBoard(sides[0], sides[1]);
     return Flow::Continue;
 }
 
@@ -102,6 +99,7 @@ Flow handleTurn(char* line, std::FILE*) {
     int32_t cell[2] = {};
     if (!readArguments(line, cell, 2, "bad TURN parameters")) return Flow::Continue;
     waitForIdle();
+    ensureBoard();
     opponentMove(cell[0], cell[1]);
     startThinking();
     return Flow::Continue;
@@ -109,14 +107,18 @@ Flow handleTurn(char* line, std::FILE*) {
 
 Flow handleBegin(char*, std::FILE*) {
     waitForIdle();
+    ensureBoard();
     startThinking();
     return Flow::Continue;
 }
 
-// The block reuses the command line buffer. Stones add to the board as it stands; inside the
-// block only DONE is a command, every other line is a stone or a bad line.
+// The block reuses the command line buffer. It sets up a new position: its stones replace those
+// on the board, so that a manager may send the whole board before every move. Inside the block
+// only DONE is a command, every other line is a stone or a bad line.
 Flow handleBoard(char* line, std::FILE* input) {
     waitForIdle();
+    ensureBoard();
+    clearPosition();
     for (;;) {
         if (!readCommandLine(input, line, LineCapacity)) return finishSession();
         if (matchKeyword(line, "DONE")) {
@@ -161,6 +163,19 @@ Flow handleTakeBack(char* line, std::FILE*) {
     return Flow::Continue;
 }
 
+// YXSTOP: the think under way stops and answers at once with the best move it has; without a
+// think there is nothing to stop and nothing to answer.
+Flow handleStop(char*, std::FILE*) {
+    if (thinkRunning()) search::requestStop(search::StopRequest::Answer);
+    return Flow::Continue;
+}
+
+Flow handleForbid(char*, std::FILE*) {
+    waitForIdle();
+    sendForbiddenPoints();
+    return Flow::Continue;
+}
+
 Flow handlePlay(char* line, std::FILE*) {
     int32_t cell[2] = {};
     if (!readArguments(line, cell, 2, "bad PLAY parameters")) return Flow::Continue;
@@ -176,7 +191,7 @@ struct Command {
 };
 
 // Tried in this order; the first whose keyword matches the line's first word handles it.
-constexpr std::array<Command, 11> Commands{{
+constexpr std::array<Command, 13> Commands{{
     {"END", handleEnd},
     {"START", handleStart},
     {"TURN", handleTurn},
@@ -188,6 +203,8 @@ constexpr std::array<Command, 11> Commands{{
     {"RESTART", handleRestart},
     {"TAKEBACK", handleTakeBack},
     {"PLAY", handlePlay},
+    {"YXSTOP", handleStop},
+    {"FORBID", handleForbid},
 }};
 
 Flow dispatch(char* line, std::FILE* input) {
@@ -199,13 +216,13 @@ Flow dispatch(char* line, std::FILE* input) {
 }
 
 // Start and length of the piece of text after the first `skip` pieces, pieces being runs of
-// characters other than the space character.
+// characters other than white space.
 const char* pieceAfter(const char* text, int skip, int& length) {
     const char* p = text;
     for (int i = 0;; ++i) {
-        while (*p == ' ') ++p;
+        while (isSpace(*p)) ++p;
         const char* start = p;
-        while (*p != '\0' && *p != ' ') ++p;
+        while (*p != '\0' && !isSpace(*p)) ++p;
         if (i == skip) {
             length = static_cast<int>(p - start);
             return length > 0 ? start : nullptr;
@@ -263,28 +280,35 @@ void handleInfo(const char* line) {
     const char* value = pieceAfter(line, 2, valueLength);
     if (key == nullptr || value == nullptr) return;
 
+    using search::settings;
     struct NumericKey {
         const char* name;
         std::atomic<int32_t>& setting;
-        bool timing;  // changes the running think's budget
+        void (*noteSent)();  // what else the key tells the match clock
+        bool timing;         // changes the running think's budget
     };
-    const std::array<NumericKey, 6> numericKeys{{
-        {"timeout_turn", settings.timeout_turn, true},
-        {"timeout_match", settings.timeout_match, true},
-        {"max_memory", settings.max_memory, false},
-        {"time_left", settings.time_left, true},
-        {"game_type", settings.game_type, false},
-        {"rule", settings.rule, false},
+    const std::array<NumericKey, 9> numericKeys{{
+        {"timeout_turn", settings.timeout_turn, nullptr, true},
+        {"timeout_match", settings.timeout_match, search::noteMatchLimitSent, true},
+        {"max_memory", settings.max_memory, nullptr, false},
+        {"time_left", settings.time_left, search::noteTimeLeftSent, true},
+        {"game_type", settings.game_type, nullptr, false},
+        {"rule", settings.rule, nullptr, false},
+        {"max_node", settings.max_node, nullptr, false},
+        {"max_depth", settings.max_depth, nullptr, false},
+        {"analysis", settings.analysis, nullptr, false},
     }};
     for (const NumericKey& numeric : numericKeys) {
         if (!matchKeyword(key, numeric.name)) continue;
         numeric.setting.store(parseInteger(value), std::memory_order_relaxed);
+        if (numeric.noteSent != nullptr) numeric.noteSent();
         if (numeric.timing) search::recomputeBudget();
         return;
     }
     if (matchKeyword(key, "folder")) {
         // Cut to what the setting holds; the folder is stored only, so a cut path harms nothing.
-        const int length = valueLength < FolderCapacity - 1 ? valueLength : FolderCapacity - 1;
+        const int length =
+            valueLength < search::FolderCapacity - 1 ? valueLength : search::FolderCapacity - 1;
         for (int i = 0; i < length; ++i) settings.folder[i] = value[i];
         settings.folder[length] = '\0';
     }

@@ -1,19 +1,31 @@
 #include "protocol/game.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdio>
+
 #include "board/board.h"
 #include "board/spiral.h"
 #include "patterns/pattern_table.h"
 #include "platform/platform.h"
 #include "protocol/event.h"
 #include "protocol/output.h"
-#include "protocol/settings.h"
 #include "search/decide.h"
+#include "search/forbidden.h"
+#include "search/main_search.h"
 #include "search/memory.h"
+#include "search/scores.h"
+#include "search/settings.h"
+#include "search/think_control.h"
 #include "search/time_control.h"
 
 namespace velka::protocol {
 
 namespace {
+
+using search::readSetting;
+using search::settings;
 
 // thinkEvent lets exactly one think start per signal; idleEvent is signalled while no think runs.
 Immortal<Event> thinkEvent(false, false);
@@ -23,19 +35,15 @@ Immortal<Event> idleEvent(true, true);
 bool boardReady = false;
 // Set when no thread could be started: each think then runs on the main thread at once.
 bool thinkInline = false;
-
-void thinkOnce() {
-    if (!boardReady) {
-        setupBoard(board::DefaultSide, board::DefaultSide);
-        boardReady = true;
-    }
-    playTurn();
-}
+// When the request for the move arrived; written before the think starts, read by it.
+int64_t requestMs = 0;
+std::atomic<bool> thinking{false};
 
 void thinkThreadMain() {
     for (;;) {
         waitEvent(thinkEvent.value);
-        thinkOnce();
+        playTurn();
+        thinking.store(false);
         signalEvent(idleEvent.value);
     }
 }
@@ -47,16 +55,60 @@ int32_t emptyCellAt(int32_t x, int32_t y) {
     return board::engineBoard.cells[index] == board::CellEmpty ? index : board::NoCell;
 }
 
+void initGameBoard(int32_t width, int32_t height) {
+    board::initBoard(width, height);
+    board::buildSpiralOrders(width, height);
+    board::buildWindowOffsets(width);
+    // The limit is a byte count; a negative INFO value reads as a large unsigned limit, as the
+    // manager's 32-bit field would.
+    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)));
+    search::startGameClock();
+    boardReady = true;
+}
+
+search::SearchLimits limitsFromSettings() {
+    search::SearchLimits limits;
+    const int32_t maxDepth = readSetting(settings.max_depth);
+    const int32_t maxNodes = readSetting(settings.max_node);
+    if (maxDepth > 0) limits.maxDepth = std::min(maxDepth, search::MaxSearchDepth);
+    if (maxNodes > 0) limits.nodeLimit = static_cast<uint64_t>(maxNodes);
+    return limits;
+}
+
+// Iteration reports as MESSAGE lines: depth, score, nodes, speed, time and the line of play.
+void sendIterationReport(const search::IterationReport& report) {
+    std::array<char, (search::MaxPly + 16) * 8> text;
+    const int64_t elapsed = std::max<int64_t>(report.elapsedMs, 1);
+    const unsigned long long nodes = report.nodes;
+    char score[24];
+    if (report.score == search::WinScore && report.winMoves > 0) {
+        std::snprintf(score, sizeof score, "win%d", report.winMoves);
+    } else if (report.score == search::WinScore) {
+        std::snprintf(score, sizeof score, "win");
+    } else if (report.score == search::LossScore) {
+        std::snprintf(score, sizeof score, "loss");
+    } else {
+        std::snprintf(score, sizeof score, "%d", report.score);
+    }
+    int length = std::snprintf(
+        text.data(), text.size(), "depth %d score %s nodes %llu nps %llu time %lld pv",
+        report.depth, score, nodes, nodes * 1000 / static_cast<unsigned long long>(elapsed),
+        static_cast<long long>(report.elapsedMs));
+    const int32_t width = board::engineBoard.width;
+    for (const int32_t cell : report.pv) {
+        if (length < 0 || length >= static_cast<int>(text.size()) - 16) break;
+        length += std::snprintf(text.data() + length, text.size() - length, " %d,%d", cell % width,
+                                cell / width);
+    }
+    sendLongLine("MESSAGE", text.data());
+}
+
 }  // namespace
 
 void startUp() {
-    patterns::buildPatternTables(currentRuleVariant());
+    patterns::buildPatternTables(search::currentRuleVariant());
     search::sizeMemory(search::StartUpMemoryLimit);
-}
-
-bool boardSizeAccepted(int32_t width, int32_t height) {
-    return width >= board::MinSide && height >= board::MinSide && width <= board::MaxSide &&
-           height <= board::MaxSide;
+    search::setIterationObserver(sendIterationReport);
 }
 
 void setupBoard(int32_t width, int32_t height) {
@@ -68,13 +120,12 @@ void setupBoard(int32_t width, int32_t height) {
         sendError("Maximal board size is %d", board::MaxSide);
         return;
     }
-    board::initBoard(width, height);
-    board::buildSpiralOrders(width, height);
-    board::buildWindowOffsets(width);
-    // The limit is a byte count; a negative INFO value reads as a large unsigned limit, as the
-    // manager's 32-bit field would.
-    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)));
+    initGameBoard(width, height);
     sendPlain("OK");
+}
+
+void ensureBoard() {
+    if (!boardReady) initGameBoard(board::DefaultSide, board::DefaultSide);
 }
 
 void ownMove(int32_t x, int32_t y) {
@@ -113,12 +164,21 @@ void takeBack(int32_t x, int32_t y) {
 
 void restartGame() {
     board::clearBoard();
+    search::startGameClock();
     sendPlain("OK");
 }
 
+void clearPosition() {
+    board::clearBoard();
+}
+
 void startThinking() {
+    requestMs = search::clockMs();
+    search::clearStopRequest();
+    thinking.store(true);
     if (thinkInline) {
-        thinkOnce();
+        playTurn();
+        thinking.store(false);
         return;
     }
     // Reset before signalling: a command that follows at once must see the think as running.
@@ -127,25 +187,51 @@ void startThinking() {
 }
 
 void playTurn() {
-    const patterns::RuleVariant variant = currentRuleVariant();
+    const patterns::RuleVariant variant = search::currentRuleVariant();
     patterns::refreshPatternTables(variant);
     board::takeCensus(board::CellOwn);
-    search::startTurnClock(board::engineBoard.emptyCount, readSetting(settings.time_left),
-                           readSetting(settings.timeout_turn));
+    search::startTurnClock(requestMs, board::engineBoard.emptyCount);
+    // A max_memory sent since the board was set up counts from this move on; an unchanged limit
+    // keeps the table as it is.
+    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)));
     board::chooseSpiralOrder();
     search::wipeMemory();
-    const int32_t index = search::decideMove(variant);
+    const int32_t index = search::decideMove(variant, limitsFromSettings());
+    // After END the manager expects nothing more; the board no longer matters.
+    if (search::stopRequest() == search::StopRequest::Quit) return;
     const int32_t width = board::engineBoard.width;
     // Only a full board leaves no cell. There is no legal move to send, and a coordinate off the
     // board would read as a move to the manager, so the answer says why instead.
     if (index < 0 || index >= board::engineBoard.cellCount) {
         sendError("no empty cell on the board");
-        return;
+    } else {
+        const int32_t x = index % width;
+        const int32_t y = index / width;
+        ownMove(x, y);
+        sendPlain("%d,%d", x, y);
     }
-    const int32_t x = index % width;
-    const int32_t y = index / width;
-    ownMove(x, y);
-    sendPlain("%d,%d", x, y);
+    search::stopTurnClock();
+}
+
+void sendForbiddenPoints() {
+    std::array<char, board::MaxCells * 6 + 8> text;
+    int length = std::snprintf(text.data(), text.size(), "FORBID");
+    if (search::currentRuleVariant() == patterns::RuleVariant::Renju) {
+        patterns::refreshPatternTables(patterns::RuleVariant::Renju);
+        // Black has more stones; on equal counts black is to move, and the manager asks while its
+        // own side is to move.
+        board::takeCensus(board::CellOpponent);
+        const int32_t width = board::engineBoard.width;
+        for (int32_t cell = 0; cell < board::engineBoard.cellCount; ++cell) {
+            if (board::engineBoard.cells[cell] != board::CellEmpty ||
+                !search::forbiddenIfPlayed(cell, board::engineBoard.firstPlayer)) {
+                continue;
+            }
+            length += std::snprintf(text.data() + length, text.size() - length, " %d,%d",
+                                    cell % width, cell / width);
+        }
+    }
+    sendLongLine("", text.data());
 }
 
 void startThinkThread() {
@@ -158,12 +244,8 @@ void waitForIdle() {
     waitEvent(idleEvent.value);
 }
 
-bool isBoardReady() {
-    return boardReady;
-}
-
-void setBoardReady() {
-    boardReady = true;
+bool thinkRunning() {
+    return thinking.load();
 }
 
 }  // namespace velka::protocol

@@ -12,22 +12,28 @@ inline constexpr size_t ThinkThreadStackBytes = size_t{256} << 20;
 inline constexpr size_t FallbackThinkThreadStackBytes = size_t{16} << 20;
 
 void startUp();
+// Answers "OK" for sides of 5 to 80, else the size error (and changes nothing).
 void setupBoard(int32_t width, int32_t height);
+// A move request before any board first sets up the default 20 x 20 board, without an answer.
+void ensureBoard();
 void ownMove(int32_t x, int32_t y);
 void opponentMove(int32_t x, int32_t y);
 void reportWinningMove(int32_t x, int32_t y);
 void takeBack(int32_t x, int32_t y);
+// RESTART: the board emptied, its size kept; a new game for the match clock.
 void restartGame();
+// BOARD: the stones that follow replace the position (the size stays).
+void clearPosition();
 void startThinking();
 void playTurn();
+// FORBID: black's forbidden points on the board, in one line.
+void sendForbiddenPoints();
 
 // Starts the ThinkThread (once, at start-up).
 void startThinkThread();
 // Blocks until no think is running.
 void waitForIdle();
-bool isBoardReady();
-void setBoardReady();
-// Whether setupBoard accepts these sides (5 to 80 each), for START and RECTSTART.
-bool boardSizeAccepted(int32_t width, int32_t height);
+// Whether a think is under way (from startThinking until its move is sent); any thread may ask.
+bool thinkRunning();
 
 }  // namespace velka::protocol

@@ -18,15 +18,27 @@ constexpr char MonthList[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
 // The compiler's build date, "Mmm dd yyyy" (the day padded with a space).
 constexpr char BuildDate[] = __DATE__;
 
-void sendWithKind(const char* kind, const char* format, std::va_list args) {
-    // One byte beyond the line for the line end, so the whole answer is a single write.
-    char line[LineBufferSize + 1];
-    const size_t length = formatLine(line, LineBufferSize, kind, format, args);
+// The line and its line end in one write, so that the two threads' lines never mix.
+void writeLine(char* line, size_t length) {
     line[length] = '\n';
     std::FILE* stream = outputStream.load(std::memory_order_relaxed);
     if (stream == nullptr) stream = stdout;
     std::fwrite(line, 1, length + 1, stream);
     std::fflush(stream);
+}
+
+void sendWithKind(const char* kind, const char* format, std::va_list args) {
+    // One byte beyond the line for the line end.
+    char line[LineBufferSize + 1];
+    writeLine(line, formatLine(line, LineBufferSize, kind, format, args));
+}
+
+size_t formatInto(char* out, size_t capacity, const char* kind, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    const size_t length = formatLine(out, capacity, kind, format, args);
+    va_end(args);
+    return length;
 }
 
 }  // namespace
@@ -54,13 +66,6 @@ size_t formatLine(char* out, size_t capacity, const char* kind, const char* form
         if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
     }
     return length;
-}
-
-void sendLine(const char* kind, const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    sendWithKind(kind, format, args);
-    va_end(args);
 }
 
 void sendPlain(const char* format, ...) {
@@ -112,10 +117,15 @@ void buildVersion(char* buffer, size_t capacity) {
 void sendAbout() {
     char version[VersionCapacity];
     buildVersion(version, sizeof version);
-    sendPlain(
-        "name=\"velka\", version=\"%s\", author=\"The velka developers\", country=\"Czech "
-        "Republic\", email=\"velka-engine@users.noreply.github.com\"",
-        version);
+    // No country and no address: the engine has neither, and a guess would mislead.
+    sendPlain(R"(name="velka", version="%s", author="the velka developers", country="", email="")",
+              version);
+}
+
+void sendLongLine(const char* kind, const char* text) {
+    static_assert(LongLineCapacity > LineBufferSize);
+    char line[LongLineCapacity + 1];
+    writeLine(line, formatInto(line, LongLineCapacity, kind, "%s", text));
 }
 
 void setOutputStream(std::FILE* stream) {

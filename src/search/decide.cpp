@@ -4,6 +4,7 @@
 
 #include "board/board.h"
 #include "board/spiral.h"
+#include "patterns/pattern_table.h"
 #include "search/forbidden.h"
 #include "search/main_search.h"
 #include "search/threat.h"
@@ -16,20 +17,20 @@ using board::engineBoard;
 using patterns::RuleVariant;
 
 // The four stages, first cell wins: opening rule, forced win by fours, main search, spiral.
-int32_t decideWith(ThreatSearchKind threatKind, RuleVariant variant) {
+int32_t decideWith(ThreatSearchKind threatKind, RuleVariant variant, const SearchLimits& limits) {
     int32_t cell = openingMove();
     if (cell < 0) cell = threatMove(threatKind);
-    if (cell < 0) cell = searchBestMove(variant);
+    if (cell < 0) cell = searchBestMove(variant, limits);
     if (cell < 0) cell = firstFreeSpiralCell();
     return cell;
 }
 
-int32_t decideFreestyle() {
-    return decideWith(ThreatSearchKind::Freestyle, RuleVariant::Freestyle);
+int32_t decideFreestyle(const SearchLimits& limits) {
+    return decideWith(ThreatSearchKind::Freestyle, RuleVariant::Freestyle, limits);
 }
 
-int32_t decideExactFive() {
-    return decideWith(ThreatSearchKind::ExactFive, RuleVariant::ExactFive);
+int32_t decideExactFive(const SearchLimits& limits) {
+    return decideWith(ThreatSearchKind::ExactFive, RuleVariant::ExactFive, limits);
 }
 
 // The first empty cell of the spiral on which the engine's black stone is allowed, or fallback
@@ -44,11 +45,11 @@ int32_t firstAllowedSpiralCell(int32_t fallback) {
 }
 
 // The census counts the engine as first player (black) on equal stone counts.
-int32_t decideRenju() {
+int32_t decideRenju(const SearchLimits& limits) {
     const bool engineBlack = engineBoard.firstPlayer == board::CellOwn;
     const int32_t cell =
         decideWith(engineBlack ? ThreatSearchKind::RenjuBlack : ThreatSearchKind::RenjuWhite,
-                   RuleVariant::Renju);
+                   RuleVariant::Renju, limits);
     // A lost black can be left with a forbidden point: the one cell that blocks white's five, the
     // spiral fallback when every searched move lost or the clock ran out first. A forbidden stone
     // loses on the spot, and a manager may reject it as illegal, so black plays an allowed cell.
@@ -58,12 +59,13 @@ int32_t decideRenju() {
     return cell;
 }
 
-constexpr std::array<int32_t (*)(), 3> Decisions{decideFreestyle, decideExactFive, decideRenju};
+constexpr std::array<int32_t (*)(const SearchLimits&), 3> Decisions{decideFreestyle,
+                                                                    decideExactFive, decideRenju};
 
 }  // namespace
 
-int32_t decideMove(RuleVariant variant) {
-    return Decisions[static_cast<int32_t>(variant)]();
+int32_t decideMove(RuleVariant variant, const SearchLimits& limits) {
+    return Decisions[static_cast<int32_t>(variant)](limits);
 }
 
 // With one or two stones on the board, the first empty cell in spiral order that touches a stone;

@@ -3,12 +3,13 @@
 
 #include <cstdint>
 
-#include "patterns/pattern_table.h"
+#include "patterns/rule_variant.h"
+#include "search/main_search.h"
 
 namespace velka::search {
 
 // A cell index, or -1 when the board has no empty cell. Leaves the board as it found it.
-int32_t decideMove(patterns::RuleVariant variant);
+int32_t decideMove(patterns::RuleVariant variant, const SearchLimits& limits = {});
 int32_t openingMove();
 int32_t firstFreeSpiralCell();
 

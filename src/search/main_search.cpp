@@ -9,6 +9,7 @@
 #include "search/forbidden.h"
 #include "search/memory.h"
 #include "search/scores.h"
+#include "search/think_control.h"
 #include "search/time_control.h"
 
 namespace velka::search {
@@ -42,6 +43,12 @@ struct VariantSearch {
     bool useClock = true;
     uint64_t nodeLimit = 0;
     uint64_t nodes = 0;
+    // The principal variation: pv[p] holds, from entry p on, the line found below the node at ply
+    // p of the iteration under way (ply 0 is the root move), pvEnd[p] where it ends.
+    int32_t iterationDepth = 0;
+    std::array<std::array<int32_t, MaxPly>, MaxPly> pv;
+    std::array<int32_t, MaxPly> pvEnd;
+    RootMoveList bestLine;  // the root's line in the iteration under way
     // The stones now on the board (the position's plus the search's own, pushed and popped with
     // them), so that the evaluation looks at stones only instead of every cell.
     int32_t stoneCount = 0;
@@ -130,21 +137,43 @@ void prefetchChildSlot(int32_t cell, int32_t side) {
     __builtin_prefetch(&searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask]);
 }
 
-// True when the search must stop: the turn's time is up, or the node limit is passed.
-bool stopNow(const VariantSearch& s) {
-    if (s.useClock && timeUp()) return true;
-    return s.nodeLimit != 0 && s.nodes >= s.nodeLimit;
+// The line below the node at ply p becomes the move m followed by the line of its child.
+void extendLine(VariantSearch& s, int32_t p, int32_t m) {
+    std::array<int32_t, MaxPly>& line = s.pv[p];
+    line[p] = m;
+    const int32_t end = p + 1 < MaxPly ? s.pvEnd[p + 1] : p + 1;
+    for (int32_t i = p + 1; i < end; ++i) line[i] = s.pv[p + 1][i];
+    s.pvEnd[p] = end;
+}
+
+void copyRootLine(VariantSearch& s) {
+    s.bestLine.count = s.pvEnd[0];
+    std::copy(s.pv[0].begin(), s.pv[0].begin() + s.pvEnd[0], s.bestLine.cells.begin());
+}
+
+void reportRootLine(const VariantSearch& s, int32_t depth, int32_t score) {
+    reportIteration({depth,
+                     score,
+                     0,
+                     s.nodes,
+                     0,
+                     {s.bestLine.cells.data(), static_cast<size_t>(s.bestLine.count)}});
 }
 
 template <class P>
 int32_t searchNode(int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove, int32_t side,
                    const ScanArea& parentArea) {
     VariantSearch& s = searchState<P>();
-    ++s.nodes;
-    // Step 1. The clock, once every 501 nodes.
+    const int32_t ply = s.iterationDepth - depth;
+    s.pvEnd[ply] = ply;
+    // Step 1. The node limit at every node; the clock and the manager's stop once every 501.
+    if (++s.nodes > s.nodeLimit && s.nodeLimit != 0) {
+        s.aborted = true;
+        return 0;
+    }
     if (++s.nodeCounter > ClockCheckInterval) {
         s.nodeCounter = 0;
-        if (stopNow(s)) {
+        if (s.useClock && thinkMustStop()) {
             s.aborted = true;
             return 0;
         }
@@ -190,6 +219,7 @@ int32_t searchNode(int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove,
         if (s.aborted) return 0;
         removeStone(s, m);
         if (v == WinScore) {
+            extendLine(s, ply, m);
             storeMemory(depth, v, BoundExact);
             return v;
         }
@@ -202,6 +232,7 @@ int32_t searchNode(int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove,
                 alpha = v;
                 pvFound = true;
                 bound = BoundExact;
+                extendLine(s, ply, m);
             }
             best = v;
         }
@@ -251,6 +282,7 @@ int32_t searchRoot(const SearchLimits& limits) {
 
     for (int32_t d = 1; d <= maxDepth; ++d) {
         const int64_t t0 = clockMs();
+        s.iterationDepth = d;
         s.rootWork = s.rootMoves;
         if (s.rootWork.count == 0) break;
         if (s.rootWork.count == 1) {
@@ -284,6 +316,9 @@ int32_t searchRoot(const SearchLimits& limits) {
             removeStone(s, m);
             if (v >= WinScore) {
                 result = m;
+                extendLine(s, 0, m);
+                copyRootLine(s);
+                reportRootLine(s, d, v);
                 board::restoreBoard();
                 stats.nodes = s.nodes;
                 return result;
@@ -295,11 +330,14 @@ int32_t searchRoot(const SearchLimits& limits) {
                 bestMove = m;
                 pvFound = true;
                 moveToFront(s.rootWork, m);
+                extendLine(s, 0, m);
+                copyRootLine(s);
             }
         }
         if (bestMove == board::NoCell) break;  // every move lost: keep the previous answer
         result = bestMove;
         stats.completedDepth = d;
+        reportRootLine(s, d, best);
 
         // Another iteration would take longer than the time that is left.
         if (s.useClock && clockMs() - t0 >= timeRemaining()) break;

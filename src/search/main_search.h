@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <span>
 
-#include "patterns/pattern_table.h"
+#include "patterns/rule_variant.h"
 
 namespace velka::search {
 
 inline constexpr int32_t MaxSearchDepth = 250;
+inline constexpr int32_t MaxPly = MaxSearchDepth + 1;
 inline constexpr uint32_t ClockCheckInterval = 500;  // the clock is read every 501 nodes
 // Root narrowing applies to iterations 1 .. NarrowingDepths; lists of NarrowingFloor cells or
 // fewer are never cut.
@@ -19,8 +20,7 @@ inline constexpr int32_t NarrowingFloor = 3;
 struct SearchLimits {
     int32_t maxDepth = MaxSearchDepth;
     bool useClock = true;  // false: fixed-depth search, for the benchmark and tests
-    // When not 0, the search also stops at the first clock check after this many nodes, exactly
-    // as at a time-out (for tests that need a time-out at a known point).
+    // When not 0, the search stops once it has entered this many nodes, exactly as at a time-out.
     uint64_t nodeLimit = 0;
 };
 

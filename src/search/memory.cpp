@@ -20,6 +20,7 @@ void useFallback() {
     searchMemory.mask = 0;
     searchMemory.size = sizeof(SearchMemoryEntry);
     searchMemory.k = 0;
+    searchMemory.generation = 1;
 }
 
 // 16 x 2^k + workingSet > limit, without overflow.
@@ -48,6 +49,7 @@ size_t resize(uint32_t limit, bool measure, uint64_t givenWorkingSet) {
             searchMemory.mask = (uint32_t{1} << k) - 1;
             searchMemory.size = sizeof(SearchMemoryEntry) << k;
             searchMemory.k = k;
+            searchMemory.generation = 1;  // calloc's zeros are generation 0: every entry empty
             return searchMemory.size;
         }
     }
@@ -61,6 +63,7 @@ SearchMemory searchMemory{.table = &fallbackEntry, .size = sizeof(SearchMemoryEn
 
 int32_t probeMemory(int32_t depth, int32_t alpha, int32_t beta) {
     const SearchMemoryEntry& e = memorySlot();
+    if (!isCurrent(e)) return NoScore;
     const uint64_t hash = board::engineBoard.hash;
     if (e.hashLow != static_cast<uint32_t>(hash) || e.hashHigh != static_cast<uint32_t>(hash >> 32))
         return NoScore;
@@ -80,17 +83,18 @@ int32_t probeMemory(int32_t depth, int32_t alpha, int32_t beta) {
 // Replacement by depth alone: a deeper result stays, whichever position it belongs to.
 void storeMemory(int32_t depth, int32_t value, uint8_t bound) {
     SearchMemoryEntry& e = memorySlot();
-    if (e.bound != SlotEmpty && e.depth > depth) return;
+    if (isCurrent(e) && e.bound != SlotEmpty && e.depth > depth) return;
     const uint64_t hash = board::engineBoard.hash;
-    e.depth = static_cast<uint8_t>(depth);
-    e.hashLow = static_cast<uint32_t>(hash);
-    e.hashHigh = static_cast<uint32_t>(hash >> 32);
-    e.value = value;
-    e.bound = bound;
+    e = {static_cast<uint32_t>(hash), static_cast<uint32_t>(hash >> 32),
+         static_cast<uint8_t>(depth), bound,
+         searchMemory.generation,     value};
 }
 
 void wipeMemory() {
-    std::memset(searchMemory.table, WipeByte, searchMemory.size);
+    if (++searchMemory.generation != 0) return;
+    // Entries 65536 moves old would read as current: clear them all (zeros are generation 0).
+    std::memset(static_cast<void*>(searchMemory.table), 0, searchMemory.size);
+    searchMemory.generation = 1;
 }
 
 size_t sizeMemory(uint32_t limit) {

@@ -1,5 +1,9 @@
 // SearchMemory: the transposition table, one 16-byte entry per slot, addressed by the low word of
 // the board's hash. Sized from the manager's memory limit and the process's resident set.
+//
+// Every move starts from an empty table without touching it: each entry carries the generation
+// (move) that wrote it, and an entry of another generation reads exactly as a wiped one (bound
+// SlotEmpty, depth 127, both hash words and the value 0x7F7F7F7F).
 #pragma once
 
 #include <cstddef>
@@ -15,14 +19,16 @@ inline constexpr uint8_t BoundLower = 130;
 inline constexpr uint8_t SlotEmpty = 127;
 inline constexpr int MaxMemoryLog2 = 24;
 inline constexpr uint32_t StartUpMemoryLimit = 104857600;
-// Every byte of a wiped table: an entry reads as bound SlotEmpty, depth 127, value NoScore.
-inline constexpr int WipeByte = 0x7F;
+// What every hash word of a wiped entry holds.
+inline constexpr uint32_t WipedHashWord = 0x7F7F7F7F;
+inline constexpr uint8_t WipedDepth = 127;
 
 struct SearchMemoryEntry {
     uint32_t hashLow;
     uint32_t hashHigh;
     uint8_t depth;
     uint8_t bound;
+    uint16_t generation;  // in the two bytes the alignment of value leaves free
     int32_t value;
 };
 static_assert(sizeof(SearchMemoryEntry) == 16);
@@ -36,11 +42,15 @@ struct SearchMemory {
     int k = 0;
     uint32_t lastLimit = 0;
     bool sized = false;
+    // Entries of this generation belong to the current move; 0 marks a fresh or cleared entry.
+    uint16_t generation = 1;
 };
 extern SearchMemory searchMemory;
 
 int32_t probeMemory(int32_t depth, int32_t alpha, int32_t beta);
 void storeMemory(int32_t depth, int32_t value, uint8_t bound);
+// Empties every entry for the next move: a new generation, so no entry is touched (the whole table
+// is cleared only when the generation counter wraps round, once every 65535 moves).
 void wipeMemory();
 // limit in bytes, 0 for none; returns the table size in bytes.
 size_t sizeMemory(uint32_t limit);
@@ -55,18 +65,28 @@ inline SearchMemoryEntry& memorySlot() {
     return searchMemory.table[static_cast<uint32_t>(board::engineBoard.hash) & searchMemory.mask];
 }
 
+inline bool isCurrent(const SearchMemoryEntry& e) {
+    return e.generation == searchMemory.generation;
+}
+
 // The threat search marks positions without a win in the slots: only the hash words are written,
-// so the wiped slot keeps SlotEmpty and the main search never sees the mark.
+// so the (wiped) slot keeps SlotEmpty and the main search never sees the mark.
 inline void markNoWin() {
     SearchMemoryEntry& e = memorySlot();
+    if (!isCurrent(e)) {
+        e = {WipedHashWord, WipedHashWord,           WipedDepth,
+             SlotEmpty,     searchMemory.generation, static_cast<int32_t>(WipedHashWord)};
+    }
     e.hashLow = static_cast<uint32_t>(board::engineBoard.hash);
     e.hashHigh = static_cast<uint32_t>(board::engineBoard.hash >> 32);
 }
 
 inline bool isMarkedNoWin() {
     const SearchMemoryEntry& e = memorySlot();
-    return e.hashLow == static_cast<uint32_t>(board::engineBoard.hash) &&
-           e.hashHigh == static_cast<uint32_t>(board::engineBoard.hash >> 32);
+    const uint32_t low = isCurrent(e) ? e.hashLow : WipedHashWord;
+    const uint32_t high = isCurrent(e) ? e.hashHigh : WipedHashWord;
+    return low == static_cast<uint32_t>(board::engineBoard.hash) &&
+           high == static_cast<uint32_t>(board::engineBoard.hash >> 32);
 }
 
 }  // namespace velka::search

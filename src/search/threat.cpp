@@ -4,6 +4,8 @@
 #include "patterns/shape_quad.h"
 #include "search/forbidden.h"
 #include "search/memory.h"
+#include "search/scores.h"
+#include "search/think_control.h"
 #include "search/time_control.h"
 
 namespace velka::search {
@@ -149,30 +151,37 @@ bool stoneMakesFour(int32_t cell) {
 
 // The search has no depth or node limit, and a board with many fours that each die after one
 // block makes it try every order of them: some ten or more such fours take seconds to minutes,
-// which would cost the game on time. So it gives up once half the move's time budget is spent,
-// leaving the rest to the main search. The clock is read only every ThreatClockCheckNodes
-// levels, so a search smaller than that never looks at it and behaves the same under any clock.
-uint32_t nodesSinceClockCheck = 0;
-bool gaveUp = false;
+// which would cost the game on time. So once it has done a fair amount of work (a few
+// milliseconds) it looks at the clock at every level and gives up when half the move's budget is
+// spent, or when the manager asks the think to stop. A search smaller than that never looks, and
+// behaves the same under any clock.
+constexpr uint64_t ClockFreeWork = uint64_t{1} << 20;  // board cells scanned
 
-bool outOfTime() {
-    if (gaveUp) return true;
-    if (++nodesSinceClockCheck < ThreatClockCheckNodes) return false;
-    nodesSinceClockCheck = 0;
+struct ThreatContext {
+    uint64_t work = 0;  // board cells scanned
+    uint64_t levels = 0;
+    bool gaveUp = false;
+};
+
+bool outOfTime(ThreatContext& context) {
+    ++context.levels;
+    context.work += static_cast<uint64_t>(board::engineBoard.cellCount);
+    if (context.gaveUp) return true;
+    if (context.work < ClockFreeWork) return false;
     const int64_t spent = clockMs() - turnStart.load(std::memory_order_relaxed);
-    gaveUp = spent > turnBudget.load(std::memory_order_relaxed) / 2;
-    return gaveUp;
+    context.gaveUp = thinkMustStop() || spent > turnBudget.load(std::memory_order_relaxed) / 2;
+    return context.gaveUp;
 }
 
 template <ThreatRules R>
-bool searchFours(bool checkDefenderFive);
+bool searchFours(ThreatContext& context, bool checkDefenderFive);
 
 enum class Outcome { Failed, Won, WonByForbiddenBlock };
 
-// Plays the four on c, lets the defender block its five cell and searches on. The board is back
-// as it was on return.
+// Plays the four on c, lets the defender block its five cell (block) and searches on. The board
+// is back as it was on return.
 template <ThreatRules R>
-Outcome playFour(int32_t c, bool checkDefenderFive) {
+Outcome playFour(ThreatContext& context, int32_t c, bool checkDefenderFive, int32_t& block) {
     Outcome outcome = Outcome::Failed;
     board::setCell(c, CellOwn);
     const bool allowed = R.forbidden != ForbiddenTest::AttackerStone || !isForbiddenPoint(c);
@@ -180,14 +189,14 @@ Outcome playFour(int32_t c, bool checkDefenderFive) {
     if (allowed && (!checkDefenderFive || firstFiveCell<R.defender, CellOpponent>() == NoCell)) {
         // Facing two five cells the defender blocks the lower one; the next level then finds the
         // five on the other.
-        const int32_t block = firstFiveCell<R.attacker, CellOwn>();
+        block = firstFiveCell<R.attacker, CellOwn>();
         if (block != NoCell) {
             board::setCell(block, CellOpponent);
             if (R.forbidden == ForbiddenTest::ForcedBlock && isForbiddenPoint(block)) {
                 outcome = Outcome::WonByForbiddenBlock;
-            } else if (searchFours<R>(stoneMakesFour<R.defender>(block))) {
+            } else if (searchFours<R>(context, stoneMakesFour<R.defender>(block))) {
                 outcome = Outcome::Won;
-            } else if (!gaveUp) {
+            } else if (!context.gaveUp) {
                 markNoWin();  // this position, with c and its block on the board, has no win
             }
             board::setCell(block, CellEmpty);
@@ -197,27 +206,33 @@ Outcome playFour(int32_t c, bool checkDefenderFive) {
     return outcome;
 }
 
-// Tries one candidate; on a win pushes it on the WinStack above the rest of the line.
+// Tries one candidate; on a win pushes it, with the defender's block, on the WinStack above the
+// rest of the line.
 template <ThreatRules R>
-bool tryCandidate(int32_t c, bool checkDefenderFive) {
-    const Outcome outcome = playFour<R>(c, checkDefenderFive);
+bool tryCandidate(ThreatContext& context, int32_t c, bool checkDefenderFive) {
+    int32_t block = NoCell;
+    const Outcome outcome = playFour<R>(context, c, checkDefenderFive, block);
     if (outcome == Outcome::Failed) return false;
     WinStack& stack = stackOf(R.kind);
-    if (outcome == Outcome::WonByForbiddenBlock) stack.count = 0;  // the line ends in this four
-    stack.cells[++stack.count] = c;
+    // The line ends in this four and the block that black may not play.
+    if (outcome == Outcome::WonByForbiddenBlock) stack.count = 0;
+    ++stack.count;
+    stack.cells[stack.count] = c;
+    stack.replies[stack.count] = block;
     return true;
 }
 
 template <ThreatRules R>
-bool tryCandidates(const CandidateList& list, uint8_t level, bool checkDefenderFive) {
-    for (int32_t i = 0; i < list.size && !gaveUp; ++i) {
-        if (tryCandidate<R>(list.cells[i], checkDefenderFive)) return true;
+bool tryCandidates(ThreatContext& context, const CandidateList& list, uint8_t level,
+                   bool checkDefenderFive) {
+    for (int32_t i = 0; i < list.size && !context.gaveUp; ++i) {
+        if (tryCandidate<R>(context, list.cells[i], checkDefenderFive)) return true;
     }
-    if (list.overflowFrom == NoCell || gaveUp) return false;
+    if (list.overflowFrom == NoCell || context.gaveUp) return false;
     const board::EngineBoard& b = board::engineBoard;
-    for (int32_t cell = list.overflowFrom; cell < b.cellCount && !gaveUp; ++cell) {
+    for (int32_t cell = list.overflowFrom; cell < b.cellCount && !context.gaveUp; ++cell) {
         if (b.cells[cell] == CellEmpty && ownThreatLevel<R.attacker>(cell) == level &&
-            tryCandidate<R>(cell, checkDefenderFive)) {
+            tryCandidate<R>(context, cell, checkDefenderFive)) {
             return true;
         }
     }
@@ -225,9 +240,9 @@ bool tryCandidates(const CandidateList& list, uint8_t level, bool checkDefenderF
 }
 
 template <ThreatRules R>
-bool searchFours(bool checkDefenderFive) {
+bool searchFours(ThreatContext& context, bool checkDefenderFive) {
     const board::EngineBoard& b = board::engineBoard;
-    if (b.cellCount < 1 || outOfTime() || isMarkedNoWin()) return false;
+    if (b.cellCount < 1 || outOfTime(context) || isMarkedNoWin()) return false;
 
     CandidateList fourThrees;
     CandidateList fours;
@@ -238,6 +253,7 @@ bool searchFours(bool checkDefenderFive) {
             WinStack& stack = stackOf(R.kind);
             stack.count = 1;
             stack.cells[1] = cell;
+            stack.replies[1] = NoCell;
             return true;
         }
         if (level == patterns::ThreatFourThree) {
@@ -246,42 +262,118 @@ bool searchFours(bool checkDefenderFive) {
             fours.add(cell);
         }
     }
-    return tryCandidates<R>(fourThrees, patterns::ThreatFourThree, checkDefenderFive) ||
-           tryCandidates<R>(fours, patterns::ThreatFour, checkDefenderFive);
+    return tryCandidates<R>(context, fourThrees, patterns::ThreatFourThree, checkDefenderFive) ||
+           tryCandidates<R>(context, fours, patterns::ThreatFour, checkDefenderFive);
+}
+
+ThreatStats lastStats;
+
+// The line found last, kept so that the next move can play it on when the opponent blocks as
+// foreseen: entries next.. of line are the engine's moves and the blocks they force, in order,
+// and expectedHash is the position after the engine's move and the block it waits for.
+struct WinPlan {
+    ThreatSearchKind kind = ThreatSearchKind::Freestyle;
+    std::array<int32_t, 2 * board::MaxCells> line;
+    int32_t length = 0;
+    int32_t next = 0;
+    uint64_t expectedHash = 0;
+};
+WinPlan plan;
+
+// The position after the engine's move plan.line[plan.next] and the block behind it.
+uint64_t hashAfterPair(uint64_t hash, int32_t move, int32_t block) {
+    const board::EngineBoard& b = board::engineBoard;
+    hash ^= b.zobristKeys[CellOwn * board::MaxCells + move];
+    if (block != NoCell) hash ^= b.zobristKeys[CellOpponent * board::MaxCells + block];
+    return hash;
+}
+
+void adoptWinLine(ThreatSearchKind kind) {
+    const WinStack& stack = stackOf(kind);
+    plan.kind = kind;
+    plan.length = 0;
+    plan.next = 0;
+    for (int32_t i = stack.count; i >= 1; --i) {
+        plan.line[plan.length++] = stack.cells[i];
+        if (stack.replies[i] != NoCell) plan.line[plan.length++] = stack.replies[i];
+    }
+}
+
+// The engine's next move of the line found earlier, when the board is exactly the position that
+// line expects; NoCell otherwise.
+int32_t continueWinLine(ThreatSearchKind kind) {
+    if (plan.next >= plan.length || plan.kind != kind ||
+        board::engineBoard.hash != plan.expectedHash) {
+        return NoCell;
+    }
+    return plan.line[plan.next];
+}
+
+// Moves the plan past the move now played and reports the line still ahead.
+void playFromPlan(int32_t levels) {
+    const int32_t move = plan.line[plan.next];
+    const int32_t block = plan.next + 1 < plan.length ? plan.line[plan.next + 1] : NoCell;
+    const int32_t plies = plan.length - plan.next;
+    // A line of odd length ends in the five; one of even length in a block forbidden to black,
+    // after which the five comes.
+    const int32_t ownMoves = (plies + 1) / 2 + (plies % 2 == 0 ? 1 : 0);
+    reportIteration({plies,
+                     WinScore,
+                     ownMoves,
+                     static_cast<uint64_t>(levels),
+                     0,
+                     {plan.line.data() + plan.next, static_cast<size_t>(plies)}});
+    plan.expectedHash = hashAfterPair(board::engineBoard.hash, move, block);
+    plan.next += 2;
 }
 
 }  // namespace
 
 bool threatSearch(ThreatSearchKind kind, bool checkDefenderFive) {
-    nodesSinceClockCheck = 0;
-    gaveUp = false;
+    ThreatContext context;
+    bool won = false;
     switch (kind) {
         case ThreatSearchKind::ExactFive:
-            return searchFours<ExactFiveRules>(checkDefenderFive);
+            won = searchFours<ExactFiveRules>(context, checkDefenderFive);
+            break;
         case ThreatSearchKind::Freestyle:
-            return searchFours<FreestyleRules>(checkDefenderFive);
+            won = searchFours<FreestyleRules>(context, checkDefenderFive);
+            break;
         case ThreatSearchKind::RenjuBlack:
-            return searchFours<RenjuBlackRules>(checkDefenderFive);
+            won = searchFours<RenjuBlackRules>(context, checkDefenderFive);
+            break;
         case ThreatSearchKind::RenjuWhite:
-            return searchFours<RenjuWhiteRules>(checkDefenderFive);
+            won = searchFours<RenjuWhiteRules>(context, checkDefenderFive);
+            break;
     }
-    return false;
+    lastStats = {context.levels, context.gaveUp};
+    return won;
 }
 
 int32_t threatMove(ThreatSearchKind kind) {
+    const int32_t planned = continueWinLine(kind);
+    if (planned != NoCell) {
+        lastStats = {};
+        playFromPlan(0);
+        return planned;
+    }
     // The root passes true: if the opponent already holds a four, only fours that take its five
     // cell are worth trying.
-    if (!threatSearch(kind, true)) return NoCell;
-    const WinStack& stack = stackOf(kind);
-    return stack.cells[stack.count];
+    if (!threatSearch(kind, true)) {
+        plan.length = 0;
+        return NoCell;
+    }
+    adoptWinLine(kind);
+    playFromPlan(static_cast<int32_t>(lastStats.levels));
+    return plan.line[0];
 }
 
 const WinStack& winStack(ThreatSearchKind kind) {
     return stackOf(kind);
 }
 
-bool threatSearchGaveUp() {
-    return gaveUp;
+const ThreatStats& lastThreatStats() {
+    return lastStats;
 }
 
 }  // namespace velka::search

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "engine_process.h"
 
@@ -14,9 +16,6 @@ namespace {
 const std::string Size = "ERROR size of the board";
 const std::string Maximal = "ERROR Maximal board size is 80";
 const std::string BadLine = "ERROR x,y,who or DONE expected after BOARD";
-// Five pairs key="value" in this order, none empty.
-constexpr char AboutFormat[] = R"(name="velka", version="%15[^"]", author="%63[^"]", )"
-                               R"(country="%63[^"]", email="%63[^"]")";
 
 class ProtocolTest : public ::testing::Test {
   protected:
@@ -60,32 +59,53 @@ TEST_F(ProtocolTest, CommandsGetTheirAnswersAndFailedOnesChangeNothing) {
     end();
 }
 
-TEST_F(ProtocolTest, BeforeAnyBoardNoCellExistsAndATurnGetsTheDefaultBoard) {
-    expectAnswers(engine,
-                  {"START 3 => " + Size, "RESTART => OK", "TAKEBACK 0,0 => ERROR bad coordinates",
-                   "PLAY 0,0 => ERROR my move [0,0]\n0,0",
-                   "TURN 10,10 => ERROR opponents's move [10,10]\nOK"});
-    Referee board(20, 20);
-    const std::optional<Move> move = board.engineMove(engine);
-    // The rejected stone was not placed: the opponent may still play there.
-    if (move && board.legal({10, 10})) {
-        board.play({10, 10}, 2);
-        engine.send("TURN 10,10");
-        board.engineMove(engine);
+// Before any board no cell exists for PLAY and TAKEBACK; a move request (TURN, BEGIN, a BOARD
+// block, also after a refused START) sets up the default 20 x 20 board without a word, places its
+// stones there and gets exactly one legal move.
+TEST(BeforeAnyBoard, AMoveRequestGetsTheDefaultBoardItsStonesAndOneMove) {
+    const struct {
+        std::vector<std::string> request;
+        const char* opponent;  // the opponent's stones that the request places
+    } cases[] = {{{"TURN 10,10"}, "10,10"},
+                 {{"BEGIN"}, ""},
+                 {{"BOARD", "10,10,2", "3,4,1", "DONE"}, "10,10"},
+                 {{"START 3 => " + Size, "RESTART => OK", "TAKEBACK 0,0 => ERROR bad coordinates",
+                   "PLAY 0,0 => ERROR my move [0,0]\n0,0", "TURN 10,10"},
+                  "10,10"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request.back());
+        EngineProcess engine;
+        engine.send("INFO timeout_turn 300");
+        expectAnswers(engine, c.request);
+        Referee board(20, 20);
+        if (c.request.size() == 4 && c.request[0] == "BOARD") board.play({3, 4}, 1);
+        std::istringstream stones(c.opponent);
+        Move m{};
+        for (char comma = 0; stones >> m.x >> comma >> m.y;) board.play(m, 2);
+        ASSERT_TRUE(board.engineMove(engine));
+        // The request's stone stands on the board: the cell is taken.
+        if (*c.opponent != 0)
+            expectAnswers(engine, {std::string("PLAY ") + c.opponent + " => ERROR my move [" +
+                                   c.opponent + "]\n" + c.opponent});
+        engine.send("END");
+        EXPECT_EQ(engine.waitForExit(), 0);
+        EXPECT_EQ(engine.readLine(100), std::nullopt);  // nothing else, no "OK" among it
     }
-    end();
 }
 
 TEST_F(ProtocolTest, InfoIsSilentAndAboutIsOneLineOfFivePairs) {
-    expectAnswers(engine, {"INFO", "INFO timeout_turn", "INFO unknown_key 5",
-                           "info TIMEOUT_TURN 1000", "INFO folder work dir",
-                           "INFO folder " + std::string(600, 'f'), "INFO max_memory 99999999999",
-                           "INFO   time_left   70000", "INFO game_type 1", "INFO rule 1", "ABOUT"});
+    expectAnswers(engine,
+                  {"INFO", "INFO timeout_turn", "INFO unknown_key 5", "info TIMEOUT_TURN 1000",
+                   "INFO folder work dir", "INFO folder " + std::string(600, 'f'),
+                   "INFO max_memory 99999999999", "INFO\ttime_left \t70000", "INFO game_type 1",
+                   "INFO rule 1", "INFO analysis 0", "INFO max_node 0", "ABOUT"});
+    // Five pairs key="value" in this order: no country and no address rather than made-up ones.
     const std::string about = engine.answer();
-    char version[16] = {}, author[64] = {}, country[64] = {}, email[64] = {};
-    ASSERT_EQ(std::sscanf(about.c_str(), AboutFormat, version, author, country, email), 4) << about;
-    EXPECT_EQ(about, std::string(R"(name="velka", version=")") + version + R"(", author=")" +
-                         author + R"(", country=")" + country + R"(", email=")" + email + '"');
+    char version[16] = {};
+    ASSERT_EQ(std::sscanf(about.c_str(), R"(name="velka", version="%15[^"]")", version), 1)
+        << about;
+    EXPECT_EQ(about, std::string(R"(name="velka", version=")") + version +
+                         R"(", author="the velka developers", country="", email="")");
     // The version is the build date, year first.
     int year = 0, month = 0, day = 0, used = 0;
     std::sscanf(version, "%4d%2d%2d%n", &year, &month, &day, &used);
@@ -100,26 +120,42 @@ TEST_F(ProtocolTest, InfoIsSilentAndAboutIsOneLineOfFivePairs) {
     end();
 }
 
-TEST_F(ProtocolTest, BoardBlocksAddStonesAndReportBadLines) {
+TEST_F(ProtocolTest, BoardBlocksSetUpANewPositionAndReportBadLines) {
     expectAnswers(
         engine, {"START 15 => OK", "PLAY 0,0 => 0,0", "BOARD", "3,4,3 => ERROR winning move [3,4]",
                  "END => " + BadLine, "ABOUT => " + BadLine, "1,2 => " + BadLine,
                  "1,2,0 => " + BadLine, "1,2,4 => " + BadLine,
-                 "0,0,2 => ERROR opponents's move [0,0]",  // stones add to the board
+                 "0,0,2",  // the block replaced the board's stones: (0,0) is free
                  "7,7,1", "7,7,2 => ERROR opponents's move [7,7]",
                  "15,3,2 => ERROR opponents's move [15,3]", "3,-1,1 => ERROR my move [3,-1]",
                  "8,8,2", "7,8,2", "done"});
     Referee board(15, 15);
-    for (const Move m : {Move{0, 0}, {7, 7}}) board.play(m, 1);
-    for (const Move m : {Move{8, 8}, {7, 8}}) board.play(m, 2);
+    board.play({7, 7}, 1);
+    for (const Move m : {Move{0, 0}, {8, 8}, {7, 8}}) board.play(m, 2);
     board.engineMove(engine);
-    // The block's stones stand; a block of DONE alone thinks on the board as it is.
-    expectAnswers(engine,
-                  {"PLAY 8,8 => ERROR my move [8,8]\n8,8", "TAKEBACK 7,7 => OK", "BOARD", "DONE"});
-    board.play({7, 7}, 0);
+    // The block's stones stand; the winning-move line placed nothing.
+    expectAnswers(
+        engine, {"PLAY 8,8 => ERROR my move [8,8]\n8,8", "TAKEBACK 3,4 => ERROR bad coordinates"});
+    // A manager that sends the whole board before every move: the second position has nothing of
+    // the first, whose three on row 0 would make a four with (3,0).
+    expectAnswers(engine, {"BOARD", "0,0,2", "1,0,2", "2,0,2", "7,7,1", "7,8,1", "DONE"});
+    board = Referee(15, 15);
+    for (const Move m : {Move{0, 0}, {1, 0}, {2, 0}}) board.play(m, 2);
+    for (const Move m : {Move{7, 7}, {7, 8}}) board.play(m, 1);
     board.engineMove(engine);
-    // The winning-move line placed nothing.
-    if (board.at({3, 4}) == 0) expectAnswers(engine, {"TAKEBACK 3,4 => ERROR bad coordinates"});
+    expectAnswers(engine, {"BOARD", "3,0,2", "10,10,2", "11,11,1", "10,11,2", "DONE"});
+    board = Referee(15, 15);
+    for (const Move m : {Move{3, 0}, {10, 10}, {10, 11}}) board.play(m, 2);
+    board.play({11, 11}, 1);
+    const std::optional<Move> move = board.engineMove(engine);
+    ASSERT_TRUE(move);
+    EXPECT_FALSE(move->x == 4 && move->y == 0) << "blocked a four of the old position";
+    if (board.legal({0, 0})) expectAnswers(engine, {"PLAY 0,0 => 0,0"});
+    // A block of DONE alone is the empty board.
+    expectAnswers(engine, {"BOARD", "DONE"});
+    board = Referee(15, 15);
+    board.engineMove(engine);
+    if (board.legal({3, 0})) expectAnswers(engine, {"PLAY 3,0 => 3,0"});
     end();
 }
 

@@ -7,9 +7,11 @@
 
 #include "board/board.h"
 #include "board/spiral.h"
+#include "patterns/pattern_table.h"
 #include "search/forbidden.h"
 #include "search/memory.h"
 #include "search/time_control.h"
+#include "search_test_board.h"
 
 namespace {
 
@@ -38,7 +40,7 @@ class Decide : public ::testing::Test {
     static void prepareTurn(RuleVariant variant) {
         patterns::refreshPatternTables(variant);
         board::takeCensus(board::CellOwn);
-        search::startTurnClock(engineBoard.emptyCount, 120000, 5000);
+        velka::testing::startClock(4900);
         search::wipeMemory();
     }
     // Reference: the first empty cell in the current order with a stone among its 8 neighbours,
@@ -75,8 +77,8 @@ TEST_F(Decide, NoStoneOrOneOrTwoStonesTakeTheOpeningMove) {
             prepareTurn(variant);
             for (int32_t t = 0; t < board::SpiralOrderCount; ++t) {
                 board::currentSpiral = t;
-                SCOPED_TRACE(testing::Message() << "stone (" << s[0] << "," << s[1] << ") order "
-                                                << t << " variant " << static_cast<int>(variant));
+                SCOPED_TRACE(::testing::Message() << "stone (" << s[0] << "," << s[1] << ") order "
+                                                  << t << " variant " << static_cast<int>(variant));
                 const int32_t expected = expectedOpening();
                 ASSERT_NE(expected, board::NoCell);
                 EXPECT_EQ(search::openingMove(), expected);
@@ -93,7 +95,7 @@ TEST_F(Decide, ThreeStonesLeaveItToTheSearches) {
     board::setCell(board::cellIndex(3, 11), 2);
     prepareTurn(RuleVariant::Freestyle);
     EXPECT_EQ(search::openingMove(), board::NoCell);
-    search::startTurnClock(engineBoard.emptyCount, 0, 0);  // the shortest budget
+    velka::testing::startClock(0);  // the shortest budget
     const int32_t move = search::decideMove(RuleVariant::Freestyle);
     ASSERT_GE(move, 0);
     EXPECT_EQ(engineBoard.cells[move], board::CellEmpty);

@@ -81,7 +81,7 @@ class MainSearchTest : public ::testing::Test {
     void SetUp() override {
         testing::freshBoard(15, 15);
         board::engineBoard.firstPlayer = board::CellOwn;
-        startTurnClock(100, 1000000, 1000000);  // a generous clock unless a test spends it
+        testing::startClock(1000000);  // a generous clock unless a test spends it
     }
 };
 

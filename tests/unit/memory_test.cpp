@@ -61,15 +61,35 @@ class Memory : public ::testing::Test {
     static int32_t probe() { return probeMemory(0, LossScore, WinScore); }
 };
 
-TEST_F(Memory, WipeEmptiesEverySlot) {
-    for (uint64_t h = 0; h < 3 * 0x10000; h += 7919) {
-        at(h * 0x9E3779B97F4A7C15ull);
-        storeMemory(4, 17, BoundExact);
-    }
+// A wipe leaves the table untouched but every entry of the moves before reads as empty: no probe
+// answers from it, a store replaces it whatever its depth, no no-win mark survives. Also after
+// the generation counter wraps round.
+TEST_F(Memory, WipeEmptiesEverySlotFromEveryEarlierMove) {
+    const auto hashOf = [](uint64_t i) { return (i + 1) * 0x9E3779B97F4A7C15ull; };
+    const auto fill = [&] {
+        for (uint64_t i = 0; i < 0x10000; i += 7) {
+            at(hashOf(i));
+            storeMemory(i % 2 == 0 ? 4 : 120, 17, i % 3 == 0 ? BoundLower : BoundExact);
+            if (i % 5 == 0) markNoWin();
+        }
+    };
+    const auto expectEmpty = [&] {
+        for (uint64_t i = 0; i < 0x10000; i += 7) {
+            at(hashOf(i));
+            ASSERT_EQ(probeMemory(0, LossScore, LossScore + 1), NoScore) << i;
+            ASSERT_FALSE(isMarkedNoWin()) << i;
+        }
+        at(hashOf(0));
+        storeMemory(0, 3, BoundExact);  // over a depth-4 entry of the move before
+        EXPECT_EQ(probe(), 3);
+    };
+    fill();
     wipeMemory();
-    for (uint32_t i = 0; i <= searchMemory.mask; ++i)
-        ASSERT_EQ(searchMemory.table[i].bound, SlotEmpty) << i;
-    at(0x7F7F7F7F7F7F7F7Full);  // spells the wipe pattern, yet the bound byte says empty
+    expectEmpty();
+    fill();
+    for (int move = 0; move < 0x10000; ++move) wipeMemory();  // the generation wraps round
+    expectEmpty();
+    at(0x7F7F7F7F7F7F7F7Full);  // spells the hash words of a wiped entry, yet the bound says empty
     EXPECT_EQ(probe(), NoScore);
 }
 

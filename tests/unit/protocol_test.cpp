@@ -14,10 +14,15 @@
 #include "protocol/commands.h"
 #include "protocol/event.h"
 #include "protocol/output.h"
-#include "protocol/settings.h"
+#include "search/settings.h"
 
 namespace velka::protocol {
 namespace {
+
+using search::currentRuleVariant;
+using search::FolderCapacity;
+using search::readSetting;
+using search::settings;
 
 // What the manager cannot show: absent words, the twenty-character limit, the keyword's own first
 // word.
@@ -75,10 +80,13 @@ TEST(Info, SetsTheNamedSettingOnly) {
                  {"INFO game_type 1", settings.game_type, 1},
                  {"INFO rule abc", settings.rule, 0},
                  {"INFO max_memory 99999999999", settings.max_memory, INT32_MAX},
-                 // A missing value, an unknown key, a tab before the value: nothing changes.
+                 {"INFO\tmax_depth\t\t12\r", settings.max_depth, 12},  // any white space
+                 {"INFO max_node 5000", settings.max_node, 5000},
+                 {"INFO analysis 1", settings.analysis, 1},
+                 // A missing value, an unknown key: nothing changes.
                  {"INFO timeout_turn", settings.timeout_turn, 1000},
                  {"INFO timeout_turns 7", settings.timeout_turn, 1000},
-                 {"INFO timeout_turn\t7", settings.timeout_turn, 1000}};
+                 {"INFO timeout_turn\t ", settings.timeout_turn, 1000}};
     for (const auto& c : cases) {
         handleInfo(c.line);
         EXPECT_EQ(readSetting(c.setting), c.value) << c.line;

@@ -12,6 +12,7 @@
 #include "board/board.h"
 #include "board/random.h"
 #include "search/memory.h"
+#include "search/time_control.h"
 
 namespace velka::testing {
 
@@ -65,6 +66,12 @@ struct BoardUnchanged {
         EXPECT_TRUE(board::boardIsConsistent());
     }
 };
+
+// A turn's clock that started now with the given budget, whatever the settings say.
+inline void startClock(int32_t budgetMs) {
+    search::turnStart.store(search::clockMs());
+    search::turnBudget.store(budgetMs);
+}
 
 // A small table, wiped: every search starts from an empty memory, as at each move of a game.
 inline void freshMemory() {

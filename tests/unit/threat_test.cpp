@@ -33,7 +33,7 @@ int32_t decided(Kind kind, bool late = false) {
                                    : kind == Kind::Freestyle ? RuleVariant::Freestyle
                                                              : RuleVariant::Renju);
     board::takeCensus(Own);
-    startTurnClock(board::engineBoard.emptyCount, 120000, 5000);
+    testing::startClock(4900);
     if (late) turnStart.store(clockMs() - 60000);
     testing::freshMemory();
     const testing::BoardUnchanged guard;
@@ -202,16 +202,16 @@ TEST_F(ThreatTest, TheClockEndsOnlyLargeSearches) {
     };
     deadThrees(12);  // seconds of search
     EXPECT_EQ(decided(Kind::Freestyle, true), board::NoCell);
-    EXPECT_TRUE(threatSearchGaveUp());
+    EXPECT_TRUE(lastThreatStats().gaveUp);
     deadThrees(6);  // milliseconds
     EXPECT_EQ(decided(Kind::Freestyle), board::NoCell);
-    EXPECT_FALSE(threatSearchGaveUp());
+    EXPECT_FALSE(lastThreatStats().gaveUp);
     EXPECT_EQ(decided(Kind::Freestyle, true), board::NoCell);
-    EXPECT_TRUE(threatSearchGaveUp());
+    EXPECT_TRUE(lastThreatStats().gaveUp);
     deadThrees(2);
     put({{5, 17}, {6, 17}, {7, 17}}, Own);
     EXPECT_EQ(decided(Kind::Freestyle, true), at(4, 0));
-    EXPECT_FALSE(threatSearchGaveUp());
+    EXPECT_FALSE(lastThreatStats().gaveUp);
 }
 
 }  // namespace

@@ -4,46 +4,77 @@
 
 #include <climits>
 
-#include "protocol/settings.h"
+#include "search/settings.h"
 
 namespace {
 
 using namespace velka::search;
-using velka::protocol::settings;
 
 // The divisor is a twelfth of the empty cells made odd; the cap is the turn limit less the reserve;
-// the floor is half a second; extreme INFO values must neither wrap nor trap.
-TEST(TimeBudget, SharesMatchTimeCapsByTurnLimitAndKeepsAFloor) {
-    constexpr int32_t NoCap = 1000000, Min = MinimumBudget;
+// the half-second floor never goes beyond the match's share; no budget comes within AnswerMargin
+// of either clock's end; a turn limit of 0 asks for a quick move; extreme values neither wrap nor
+// trap.
+TEST(TimeBudget, SharesMatchTimeCapsByBothClocksAndKeepsAFloorWhereItFits) {
+    constexpr int32_t None = NoMatchClock, Min = MinimumBudget, Quick = QuickBudget;
     // Rows: empty cells, time left, turn limit, budget.
     const int32_t cases[][4] = {
-        {400, 120000, 5000, 3636},        {225, 120000, 5000, 4900},
-        {20, 120000, 5000, 4900},         {0, 60000, NoCap, 60000},
-        {12, 60000, NoCap, 60000},        {24, 60000, NoCap, 20000},
-        {36, 60000, NoCap, 20000},        {48, 60000, NoCap, 12000},
-        {6400, 1000000, NoCap, 1876},     {400, 120000, 599, Min},
-        {400, 120000, 601, 501},          {100, 1000, 5000, Min},
-        {400, -5000, 5000, Min},          {400, 120000, INT32_MIN, Min},
-        {400, INT32_MIN, INT32_MAX, Min}, {0, INT32_MAX, INT32_MAX, INT32_MAX - TurnLimitReserve}};
+        // Normal clocks: as the formula always was.
+        {400, 120000, 5000, 3636},
+        {225, 120000, 5000, 4900},
+        {20, 120000, 5000, 4900},
+        {24, 60000, 100000, 20000},
+        {48, 60000, 100000, 12000},
+        {6400, 1000000, 100000, 1876},
+        {400, 120000, 599, Min},
+        {400, 120000, 601, 501},
+        {0, None, None, None - TurnLimitReserve},
+        // A short turn limit: the floor, but never past the limit less the margin.
+        {400, None, 550, Min},
+        {400, None, 300, 300 - AnswerMargin},
+        {400, None, 100, 100 - AnswerMargin},
+        {400, 120000, 10, 0},
+        // A short match clock: its share, without the floor; near its end, less the margin.
+        {225, 2000, 5000, 105},
+        {100, 1000, 5000, 111},
+        {225, 120, 5000, 6},
+        {11, 300, 5000, 300 - AnswerMargin},
+        {11, 20, 5000, 0},
+        {400, -5000, 5000, 0},
+        {400, INT32_MIN, INT32_MAX, 0},
+        // As fast as possible.
+        {400, 120000, 0, Quick},
+        {400, None, 0, Quick},
+        {400, 120000, INT32_MIN, Quick},
+        {400, 10, 0, 0}};
     for (const auto& c : cases)
         EXPECT_EQ(computeBudget(c[0], c[1], c[2]), c[3]) << c[0] << " " << c[1] << " " << c[2];
 }
 
-TEST(TurnClock, RunsDownAndRecomputesFromSettingsWithTheTurnsEmptyCells) {
-    startTurnClock(400, 120000, 5000);
+class TurnClock : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        settings.time_left.store(120000);
+        settings.timeout_turn.store(5000);
+        settings.timeout_match.store(120000);
+        startGameClock();
+    }
+};
+
+TEST_F(TurnClock, RunsFromTheRequestAndRecomputesFromSettingsWithTheTurnsEmptyCells) {
+    startTurnClock(clockMs() - 1000, 400);  // the request came a second ago
     EXPECT_EQ(turnBudget.load(), 3636);
-    EXPECT_LE(timeRemaining(), 3636);
-    EXPECT_GT(timeRemaining(), 3000);  // generous: machines are shared
+    EXPECT_LE(timeRemaining(), 2636);
+    EXPECT_GT(timeRemaining(), 2000);  // generous: machines are shared
     EXPECT_FALSE(timeUp());
     turnStart.store(clockMs() - 3637);  // started long enough ago
     EXPECT_TRUE(timeUp());
     EXPECT_LT(timeRemaining(), 0);
 
-    startTurnClock(100, 120000, 5000);
+    startTurnClock(clockMs(), 100);
     const int64_t start = turnStart.load();
     // Rows: time_left, timeout_turn, budget; the turn's 100 empty cells give the divisor 9.
     const int32_t cases[][3] = {
-        {1000, 5000, 500}, {90000, 5000, 4900}, {90000, 2000, 1900}, {9000, 100000, 1000}};
+        {1000, 5000, 111}, {90000, 5000, 4900}, {90000, 2000, 1900}, {9000, 100000, 1000}};
     for (const auto& c : cases) {
         settings.time_left.store(c[0]);
         settings.timeout_turn.store(c[1]);
@@ -51,8 +82,30 @@ TEST(TurnClock, RunsDownAndRecomputesFromSettingsWithTheTurnsEmptyCells) {
         EXPECT_EQ(turnBudget.load(), c[2]) << c[0] << " " << c[1];
     }
     EXPECT_EQ(turnStart.load(), start);  // only the budget moves
-    settings.time_left.store(120000);
-    settings.timeout_turn.store(5000);
+}
+
+// A manager that sets timeout_match but never sends time_left: the engine keeps the game's own
+// account, from the request of each move to its answer; one time_left line hands the clock back
+// to the manager until the next game.
+TEST_F(TurnClock, TheMatchLimitAloneIsSpentByTheGamesOwnAccount) {
+    startGameClock();
+    EXPECT_EQ(matchTimeLeft(), readSetting(settings.time_left));  // no timeout_match yet
+    settings.timeout_match.store(4000);
+    noteMatchLimitSent();
+    EXPECT_EQ(matchTimeLeft(), 4000);
+    startTurnClock(clockMs() - 1500, 225);  // a move that took 1.5 s
+    stopTurnClock();
+    EXPECT_LE(matchTimeLeft(), 2500);
+    EXPECT_GT(matchTimeLeft(), 2000);
+    startTurnClock(clockMs(), 225);
+    EXPECT_LE(turnBudget.load(), 2500 / 19);
+    settings.time_left.store(70000);
+    noteTimeLeftSent();
+    EXPECT_EQ(matchTimeLeft(), 70000);
+    startGameClock();  // a new game: its own account again, from the whole limit
+    EXPECT_EQ(matchTimeLeft(), 4000);
+    settings.timeout_match.store(0);  // 0: no match limit
+    EXPECT_EQ(matchTimeLeft(), NoMatchClock);
 }
 
 }  // namespace

@@ -1,16 +1,17 @@
-// ManagerSettings: the values that INFO sets. Written by the main thread at any time, read by
-// the ThinkThread during a think, hence atomics (relaxed is enough: each value stands alone).
+// ManagerSettings: the values that INFO sets. The command loop writes them at any time, also during
+// a think that reads them, hence atomics (relaxed is enough: each value stands alone).
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 
-#include "patterns/pattern_table.h"
+#include "patterns/rule_variant.h"
 
-namespace velka::protocol {
+namespace velka::search {
 
 inline constexpr int32_t FolderCapacity = 260;  // 259 characters and the terminator
+// time_left (and timeout_match) of this value mean that the match has no clock.
 inline constexpr int32_t NoMatchClock = 2147483647;
 
 struct ManagerSettings {
@@ -20,7 +21,11 @@ struct ManagerSettings {
     std::atomic<int32_t> time_left{120000};
     std::atomic<int32_t> game_type{0};
     std::atomic<int32_t> rule{0};
-    std::array<char, FolderCapacity> folder{};  // stored only; main thread alone touches it
+    // Our own keys; 0 leaves each of them off.
+    std::atomic<int32_t> max_node{0};           // nodes of the main search per think
+    std::atomic<int32_t> max_depth{0};          // deepest iteration of the main search
+    std::atomic<int32_t> analysis{0};           // a MESSAGE line after every iteration
+    std::array<char, FolderCapacity> folder{};  // stored only; the command loop alone touches it
 };
 
 extern ManagerSettings settings;
@@ -32,4 +37,4 @@ inline int32_t readSetting(const std::atomic<int32_t>& value) {
 // Renju when bit 4 is set, else exact five when bit 1 is set, else freestyle.
 patterns::RuleVariant currentRuleVariant();
 
-}  // namespace velka::protocol
+}  // namespace velka::search

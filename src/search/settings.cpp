@@ -1,6 +1,6 @@
-#include "protocol/settings.h"
+#include "search/settings.h"
 
-namespace velka::protocol {
+namespace velka::search {
 
 ManagerSettings settings;
 
@@ -11,4 +11,4 @@ patterns::RuleVariant currentRuleVariant() {
     return patterns::RuleVariant::Freestyle;
 }
 
-}  // namespace velka::protocol
+}  // namespace velka::search
