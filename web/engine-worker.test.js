@@ -92,7 +92,7 @@ test("a think answers ABOUT and INFO at once, and YXSTOP makes it move", async (
   assert.equal(await worker.next(), "OK");
   await new Promise((resolve) => setTimeout(resolve, 300));
   const asked = Date.now();
-  worker.send("ABOUT", "INFO max_memory 67108864", "RESTART", "YXSTOP");
+  worker.send("ABOUT", "INFO max_memory 67108864", "YXSTOP", "RESTART");
   assert.match(await worker.next(), /^name="velka"/);
   assert.ok(Date.now() - asked < 2000);
   // RESTART waits for the move that YXSTOP asks for, then empties the board.

@@ -15,6 +15,9 @@ uint64_t residentMemoryBytes();
 bool startThread(void (*entry)(), size_t stackBytes);
 // Peak resident set in bytes, for the benchmark; 0 when unknown.
 uint64_t peakResidentMemoryBytes();
+// Whether memory that the engine frees goes back to the system. A WebAssembly memory only grows,
+// so whatever the engine once held stays taken.
+bool freedMemoryReturns();
 
 // The stream of the manager's lines: standard input, or in WebAssembly a stream over the lines
 // that the JavaScript host queues (stdin under Node, messages in a Web Worker). Reading it waits

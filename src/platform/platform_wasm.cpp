@@ -66,6 +66,10 @@ uint64_t peakResidentMemoryBytes() {
     return emscripten_get_heap_size();
 }
 
+bool freedMemoryReturns() {
+    return false;
+}
+
 bool startThread(void (*)(), size_t) {
     return false;
 }
