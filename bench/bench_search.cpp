@@ -159,7 +159,7 @@ void microBench(int repetitions) {
     std::array<int32_t, search::InnerCandidateCapacity> out;
     const double candMs = medianMs(repetitions, [&] {
         for (int i = 0; i < Calls; ++i) {
-            sink += search::generateCandidates(search::CandidateGenerator::Freestyle,
+            sink += search::generateCandidates(search::CandidateRules::Freestyle,
                                                search::CandidateMode::Inner, 1 + (i & 1),
                                                out.data(), search::InnerCandidateCapacity);
         }

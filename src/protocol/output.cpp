@@ -1,15 +1,11 @@
 #include "protocol/output.h"
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 
 namespace velka::protocol {
 
 namespace {
-
-// Null means standard output. Atomic because both threads send while a test may swap it.
-std::atomic<std::FILE*> outputStream{nullptr};
 
 constexpr size_t VersionCapacity = 10;
 
@@ -21,10 +17,8 @@ constexpr char BuildDate[] = __DATE__;
 // The line and its line end in one write, so that the two threads' lines never mix.
 void writeLine(char* line, size_t length) {
     line[length] = '\n';
-    std::FILE* stream = outputStream.load(std::memory_order_relaxed);
-    if (stream == nullptr) stream = stdout;
-    std::fwrite(line, 1, length + 1, stream);
-    std::fflush(stream);
+    std::fwrite(line, 1, length + 1, stdout);
+    std::fflush(stdout);
 }
 
 void sendWithKind(const char* kind, const char* format, std::va_list args) {
@@ -126,10 +120,6 @@ void sendLongLine(const char* kind, const char* text) {
     static_assert(LongLineCapacity > LineBufferSize);
     char line[LongLineCapacity + 1];
     writeLine(line, formatInto(line, LongLineCapacity, kind, "%s", text));
-}
-
-void setOutputStream(std::FILE* stream) {
-    outputStream.store(stream, std::memory_order_relaxed);
 }
 
 }  // namespace velka::protocol

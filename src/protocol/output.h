@@ -4,7 +4,6 @@
 
 #include <cstdarg>
 #include <cstddef>
-#include <cstdio>
 
 namespace velka::protocol {
 
@@ -26,8 +25,5 @@ void sendAbout();
 void sendLongLine(const char* kind, const char* text);
 // The build date as eight digits, year first; buffer of at least 10 characters.
 void buildVersion(char* buffer, size_t capacity);
-
-// Where lines go; standard output unless a test redirects it.
-void setOutputStream(std::FILE* stream);
 
 }  // namespace velka::protocol

@@ -30,25 +30,23 @@ constexpr std::array<Offset, 32> NearbyShape = {{
     {-3, 3},  {0, 3},   {3, 3},                             //
 }};
 
-// One scratch list per generator.
+// One scratch list per rules.
 std::array<CandidateList, 3> candidateLists;
 
-template <ShapeField F, bool Black>
+template <CandidateRules R>
 int32_t generateWith(CandidateMode mode, int32_t side, int32_t* out, int32_t capacity) {
-    CandidateList& list = candidateList(Black                   ? CandidateGenerator::RenjuBlack
-                                        : F == ShapeField::Free ? CandidateGenerator::Freestyle
-                                                                : CandidateGenerator::ExactFive);
+    CandidateList& list = candidateList(R);
     const ScanArea area = wholeBoard();
     if (mode == CandidateMode::Root) {
-        return generateIn<F, Black, CandidateMode::Root>(list, area, side, out, capacity);
+        return generateIn<R, CandidateMode::Root>(list, area, side, out, capacity);
     }
-    return generateIn<F, Black, CandidateMode::Inner>(list, area, side, out, capacity);
+    return generateIn<R, CandidateMode::Inner>(list, area, side, out, capacity);
 }
 
 }  // namespace
 
-CandidateList& candidateList(CandidateGenerator generator) {
-    return candidateLists[static_cast<size_t>(generator)];
+CandidateList& candidateList(CandidateRules rules) {
+    return candidateLists[static_cast<size_t>(rules)];
 }
 
 bool hasNearbyStone(int32_t cell) {
@@ -67,24 +65,17 @@ bool hasNearbyStone(int32_t cell) {
     return false;
 }
 
-int32_t generateCandidates(CandidateGenerator generator, CandidateMode mode, int32_t side,
-                           int32_t* out, int32_t capacity) {
-    switch (generator) {
-        case CandidateGenerator::ExactFive:
-            return generateWith<ShapeField::Exact, false>(mode, side, out, capacity);
-        case CandidateGenerator::Freestyle:
-            return generateWith<ShapeField::Free, false>(mode, side, out, capacity);
-        case CandidateGenerator::RenjuBlack:
-            return generateWith<ShapeField::Exact, true>(mode, side, out, capacity);
+int32_t generateCandidates(CandidateRules rules, CandidateMode mode, int32_t side, int32_t* out,
+                           int32_t capacity) {
+    switch (rules) {
+        case CandidateRules::Freestyle:
+            return generateWith<CandidateRules::Freestyle>(mode, side, out, capacity);
+        case CandidateRules::ExactFive:
+            return generateWith<CandidateRules::ExactFive>(mode, side, out, capacity);
+        case CandidateRules::Renju:
+            return generateWith<CandidateRules::Renju>(mode, side, out, capacity);
     }
     return 0;
-}
-
-int32_t generateRenjuCandidates(CandidateMode mode, int32_t side, int32_t* out, int32_t capacity) {
-    const CandidateGenerator generator = side == board::engineBoard.firstPlayer
-                                             ? CandidateGenerator::RenjuBlack
-                                             : CandidateGenerator::Freestyle;
-    return generateCandidates(generator, mode, side, out, capacity);
 }
 
 }  // namespace velka::search

@@ -14,16 +14,18 @@
 namespace velka::search {
 
 enum class CandidateMode { Root, Inner };
-// Which class field and value table a generator reads.
-enum class CandidateGenerator { ExactFive, Freestyle, RenjuBlack };
+// How a stone of each colour is valued. Freestyle and exact five judge both colours alike, by
+// freeShape or exactShape and MoveValueTable. Renju judges each colour as the rules treat it:
+// black (firstPlayer) by exactShape and BlackMoveValueTable (an overline or a forbidden point is
+// worth nothing to black), white by freeShape and MoveValueTable (an overline wins for white).
+enum class CandidateRules { Freestyle, ExactFive, Renju };
 
 inline constexpr int32_t RootCandidateCapacity = 200;
 inline constexpr int32_t InnerCandidateCapacity = 10;
 
-int32_t generateCandidates(CandidateGenerator generator, CandidateMode mode, int32_t side,
-                           int32_t* out, int32_t capacity);
-// Renju: black (firstPlayer) gets the Renju-black generator, white the freestyle one.
-int32_t generateRenjuCandidates(CandidateMode mode, int32_t side, int32_t* out, int32_t capacity);
+// Over the whole board; the search scans a smaller area (generateIn).
+int32_t generateCandidates(CandidateRules rules, CandidateMode mode, int32_t side, int32_t* out,
+                           int32_t capacity);
 bool hasNearbyStone(int32_t cell);
 
 // Below a value of 200 a cell's score counts own shapes double; from 200 up (a four-three, two
@@ -75,19 +77,40 @@ inline ScanArea wholeBoard() {
     return {0, 0, board::engineBoard.width - 1, board::engineBoard.height - 1};
 }
 
-CandidateList& candidateList(CandidateGenerator generator);
+CandidateList& candidateList(CandidateRules rules);
 
-// The generator body. F: the class field read; Black: BlackMoveValueTable instead of
-// MoveValueTable (Renju black).
-template <patterns::ShapeField F, bool Black, CandidateMode M>
+// The four classes of a stone of `code` on the empty cell whose windows are w, packed.
+template <patterns::ShapeField F>
+inline uint32_t quadIfPlayed(const std::array<uint32_t, board::DirectionCount>& w, int32_t code) {
+    using namespace patterns;
+    const uint32_t stone = static_cast<uint32_t>(code) << CentreShift;
+    return shapeQuadIndex(
+        shapeOf<F>(patternEntry(w[0] | stone)), shapeOf<F>(patternEntry(w[1] | stone)),
+        shapeOf<F>(patternEntry(w[2] | stone)), shapeOf<F>(patternEntry(w[3] | stone)));
+}
+
+// What a stone of `code` on the cell is worth under the rules (black: the Renju first player).
+template <CandidateRules R>
+inline int32_t moveValue(const std::array<uint32_t, board::DirectionCount>& w, int32_t code,
+                         int32_t black) {
+    using namespace patterns;
+    if constexpr (R == CandidateRules::Freestyle) {
+        return MoveValueTable[quadIfPlayed<ShapeField::Free>(w, code)];
+    } else if constexpr (R == CandidateRules::ExactFive) {
+        return MoveValueTable[quadIfPlayed<ShapeField::Exact>(w, code)];
+    } else {
+        return code == black ? BlackMoveValueTable[quadIfPlayed<ShapeField::Exact>(w, code)]
+                             : MoveValueTable[quadIfPlayed<ShapeField::Free>(w, code)];
+    }
+}
+
+// The generator body.
+template <CandidateRules R, CandidateMode M>
 int32_t generateIn(CandidateList& list, const ScanArea& area, int32_t side, int32_t* out,
                    int32_t capacity) {
     using namespace patterns;
     const board::EngineBoard& b = board::engineBoard;
-    const std::array<uint8_t, ShapeQuadCount>& values =
-        Black ? BlackMoveValueTable : MoveValueTable;
-    constexpr uint32_t Stone1 = uint32_t{board::CellOwn} << CentreShift;
-    constexpr uint32_t Stone2 = uint32_t{board::CellOpponent} << CentreShift;
+    const int32_t black = b.firstPlayer;
     list.count = 0;
     int32_t blockCell = board::NoCell;
     int32_t fourCell = board::NoCell;
@@ -98,25 +121,18 @@ int32_t generateIn(CandidateList& list, const ScanArea& area, int32_t side, int3
             if constexpr (M == CandidateMode::Root) {
                 if (!hasNearbyStone(s)) continue;
             }
-            const uint32_t w0 = board::windowCode(0, s);
-            const uint32_t w1 = board::windowCode(1, s);
-            const uint32_t w2 = board::windowCode(2, s);
-            const uint32_t w3 = board::windowCode(3, s);
+            const std::array<uint32_t, board::DirectionCount> w = {
+                board::windowCode(0, s), board::windowCode(1, s), board::windowCode(2, s),
+                board::windowCode(3, s)};
             if constexpr (M == CandidateMode::Inner) {
                 // A stone within two cells along one of the lines.
-                if (!stoneWithinTwo(w0) && !stoneWithinTwo(w1) && !stoneWithinTwo(w2) &&
-                    !stoneWithinTwo(w3)) {
+                if (!stoneWithinTwo(w[0]) && !stoneWithinTwo(w[1]) && !stoneWithinTwo(w[2]) &&
+                    !stoneWithinTwo(w[3])) {
                     continue;
                 }
             }
-            const uint32_t q1 = shapeQuadIndex(
-                shapeOf<F>(patternEntry(w0 | Stone1)), shapeOf<F>(patternEntry(w1 | Stone1)),
-                shapeOf<F>(patternEntry(w2 | Stone1)), shapeOf<F>(patternEntry(w3 | Stone1)));
-            const uint32_t q2 = shapeQuadIndex(
-                shapeOf<F>(patternEntry(w0 | Stone2)), shapeOf<F>(patternEntry(w1 | Stone2)),
-                shapeOf<F>(patternEntry(w2 | Stone2)), shapeOf<F>(patternEntry(w3 | Stone2)));
-            const int32_t value1 = values[q1];
-            const int32_t value2 = values[q2];
+            const int32_t value1 = moveValue<R>(w, board::CellOwn, black);
+            const int32_t value2 = moveValue<R>(w, board::CellOpponent, black);
             const int32_t mine = side == board::CellOwn ? value1 : value2;
             const int32_t theirs = side == board::CellOwn ? value2 : value1;
             if (mine + theirs == 0) continue;

@@ -48,10 +48,17 @@ int32_t leafVerdict(RuleVariant variant, int32_t lastMove) {
 
 int32_t staticEvaluation(RuleVariant variant, int32_t side) {
     const int32_t count = collectStones(stoneScratch.data());
-    const bool exact = variant == RuleVariant::ExactFive ||
-                       (variant == RuleVariant::Renju && renjuEvaluationReadsExact(side));
-    return exact ? evaluateStones<ShapeField::Exact>(stoneScratch.data(), count, side)
-                 : evaluateStones<ShapeField::Free>(stoneScratch.data(), count, side);
+    const int32_t* stones = stoneScratch.data();
+    const int32_t black = board::engineBoard.firstPlayer;
+    switch (variant) {
+        case RuleVariant::Freestyle:
+            return evaluateStones<ShapeField::Free, ShapeField::Free>(stones, count, side, black);
+        case RuleVariant::ExactFive:
+            return evaluateStones<ShapeField::Exact, ShapeField::Exact>(stones, count, side, black);
+        case RuleVariant::Renju:
+            return evaluateStones<ShapeField::Exact, ShapeField::Free>(stones, count, side, black);
+    }
+    return 0;
 }
 
 }  // namespace velka::search

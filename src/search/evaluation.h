@@ -55,9 +55,11 @@ inline StoneShapes stoneShapes(int32_t cell) {
 }
 
 // The evaluation over the given stones (every stone of the board, in any order: the result is a
-// sum and two flags per colour, so the order does not matter).
-template <patterns::ShapeField F>
-inline int32_t evaluateStones(const int32_t* stones, int32_t count, int32_t side) {
+// sum and two flags per colour, so the order does not matter). Black's stones (code `black`) are
+// judged by BlackField, white's by WhiteField: under Renju each colour by what its own rules let
+// it make (an overline is no five for black and wins for white).
+template <patterns::ShapeField BlackField, patterns::ShapeField WhiteField>
+inline int32_t evaluateStones(const int32_t* stones, int32_t count, int32_t side, int32_t black) {
     const std::array<int32_t, board::MaxCells>& cells = board::engineBoard.cells;
     int32_t sum[3] = {0, 0, 0};
     bool four[3] = {false, false, false};
@@ -65,7 +67,8 @@ inline int32_t evaluateStones(const int32_t* stones, int32_t count, int32_t side
     for (int32_t i = 0; i < count; ++i) {
         const int32_t cell = stones[i];
         const int32_t c = cells[cell];
-        const StoneShapes s = stoneShapes<F>(cell);
+        const StoneShapes s =
+            c == black ? stoneShapes<BlackField>(cell) : stoneShapes<WhiteField>(cell);
         sum[c] += s.sum;
         four[c] = four[c] || s.four;
         openFour[c] = openFour[c] || s.openFour;
@@ -74,12 +77,6 @@ inline int32_t evaluateStones(const int32_t* stones, int32_t count, int32_t side
     if (four[side] || openFour[side]) return NearWinScore;  // five on the next move
     if (openFour[other]) return NearLossScore;              // two five points: cannot be stopped
     return sum[side] - sum[other];
-}
-
-// Renju reads exactShape for every stone when black (firstPlayer) is to move and freeShape
-// otherwise: what counts is what the side to move may make and must fear.
-inline bool renjuEvaluationReadsExact(int32_t side) {
-    return side == board::engineBoard.firstPlayer;
 }
 
 }  // namespace velka::search

@@ -58,46 +58,34 @@ struct VariantSearch {
 std::array<VariantSearch, VariantCount> variantSearches;
 SearchStats stats;
 
-// What differs between the three searches: the leaf verdict, the evaluation field and the
-// candidate generators. Freestyle and exact five differ only in the class field they read.
-template <RuleVariant V, ShapeField F, CandidateGenerator G>
-struct LineRulesPolicy {
+// What differs between the three searches: the leaf verdict, and the rules by which the
+// evaluation and the candidate generator judge each colour's stones.
+template <RuleVariant V, ShapeField BlackField, ShapeField WhiteField, CandidateRules R>
+struct VariantPolicy {
     static constexpr RuleVariant Variant = V;
     static int32_t verdict(int32_t lastMove) {
-        return stoneMakesFive<F>(lastMove) ? LossScore : NoScore;
-    }
-    static int32_t evaluate(const VariantSearch& s, int32_t side) {
-        return evaluateStones<F>(s.stones.data(), s.stoneCount, side);
-    }
-    template <CandidateMode M>
-    static int32_t candidates(const ScanArea& area, int32_t side, int32_t* out, int32_t cap) {
-        return generateIn<F, false, M>(candidateList(G), area, side, out, cap);
-    }
-};
-
-using FreestylePolicy =
-    LineRulesPolicy<RuleVariant::Freestyle, ShapeField::Free, CandidateGenerator::Freestyle>;
-using ExactFivePolicy =
-    LineRulesPolicy<RuleVariant::ExactFive, ShapeField::Exact, CandidateGenerator::ExactFive>;
-
-struct RenjuPolicy {
-    static constexpr RuleVariant Variant = RuleVariant::Renju;
-    static int32_t verdict(int32_t lastMove) { return leafVerdict(RuleVariant::Renju, lastMove); }
-    static int32_t evaluate(const VariantSearch& s, int32_t side) {
-        return renjuEvaluationReadsExact(side)
-                   ? evaluateStones<ShapeField::Exact>(s.stones.data(), s.stoneCount, side)
-                   : evaluateStones<ShapeField::Free>(s.stones.data(), s.stoneCount, side);
-    }
-    template <CandidateMode M>
-    static int32_t candidates(const ScanArea& area, int32_t side, int32_t* out, int32_t cap) {
-        if (side == engineBoard.firstPlayer) {
-            return generateIn<ShapeField::Exact, true, M>(
-                candidateList(CandidateGenerator::RenjuBlack), area, side, out, cap);
+        if constexpr (V == RuleVariant::Renju) {
+            return leafVerdict(RuleVariant::Renju, lastMove);
+        } else {
+            return stoneMakesFive<BlackField>(lastMove) ? LossScore : NoScore;
         }
-        return generateIn<ShapeField::Free, false, M>(candidateList(CandidateGenerator::Freestyle),
-                                                      area, side, out, cap);
+    }
+    static int32_t evaluate(const VariantSearch& s, int32_t side) {
+        return evaluateStones<BlackField, WhiteField>(s.stones.data(), s.stoneCount, side,
+                                                      engineBoard.firstPlayer);
+    }
+    template <CandidateMode M>
+    static int32_t candidates(const ScanArea& area, int32_t side, int32_t* out, int32_t cap) {
+        return generateIn<R, M>(candidateList(R), area, side, out, cap);
     }
 };
+
+using FreestylePolicy = VariantPolicy<RuleVariant::Freestyle, ShapeField::Free, ShapeField::Free,
+                                      CandidateRules::Freestyle>;
+using ExactFivePolicy = VariantPolicy<RuleVariant::ExactFive, ShapeField::Exact, ShapeField::Exact,
+                                      CandidateRules::ExactFive>;
+using RenjuPolicy =
+    VariantPolicy<RuleVariant::Renju, ShapeField::Exact, ShapeField::Free, CandidateRules::Renju>;
 
 template <class P>
 VariantSearch& searchState() {

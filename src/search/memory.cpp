@@ -39,7 +39,8 @@ size_t resize(uint32_t limit, bool measure, uint64_t givenWorkingSet) {
 
     int k = MaxMemoryLog2;
     if (limit != 0) {
-        const uint64_t workingSet = measure ? platform::residentMemoryBytes() : givenWorkingSet;
+        const uint64_t workingSet =
+            measure ? platform::residentMemoryBytes() + WorkingSetGrowth : givenWorkingSet;
         while (k > 0 && exceedsLimit(k, workingSet, limit)) --k;
     }
     for (; k > 0; --k) {

@@ -249,7 +249,8 @@ TEST_F(ProtocolTest, ThinkAnswersAtOnceAndStopsOnAShrunkBudget) {
 }
 
 // Whatever the state, the end of input (or END) ends the engine with status 0, after the answers
-// that are due and nothing else.
+// that are due and nothing else. A think that ends before the input does (an opening move takes
+// no time) may still send its move.
 TEST(EndOfInput, EndsCleanlyAfterTheDueAnswers) {
     for (const char* input : {"START 10\nEND\nABOUT\n", "START 10\n",
                               "START 10",  // the last line without its line end still counts
@@ -259,10 +260,37 @@ TEST(EndOfInput, EndsCleanlyAfterTheDueAnswers) {
         engine.sendRaw(input);
         engine.closeInput();
         EXPECT_EQ(engine.answer(), "OK");
-        Referee board(10, 10);
-        if (std::strstr(input, "BEGIN") != nullptr) board.engineMove(engine);  // the think's move
         EXPECT_EQ(engine.waitForExit(), 0);
-        EXPECT_EQ(engine.readLine(1000), std::nullopt);
+        const std::optional<std::string> last = engine.readLine(1000);
+        if (last && std::strstr(input, "BEGIN") != nullptr) {
+            int x = -1, y = -1;
+            EXPECT_EQ(std::sscanf(last->c_str(), "%d,%d", &x, &y), 2) << *last;
+            EXPECT_EQ(engine.readLine(100), std::nullopt);
+        } else {
+            EXPECT_EQ(last, std::nullopt);
+        }
+    }
+}
+
+// END, or the end of input, in the middle of a long think: the search gives up at once, no move
+// follows, and the process is gone within 100 ms (plus the slack of a loaded machine).
+TEST(EndOfInput, StopsALongThinkAtOnce) {
+    for (const bool closeInput : {false, true}) {
+        SCOPED_TRACE(closeInput ? "end of input" : "END");
+        EngineProcess engine;
+        expectAnswers(
+            engine, {"INFO timeout_turn 10000", "INFO time_left 2147483647", "START 20 => OK",
+                     "BOARD", "9,9,1", "10,9,1", "12,12,1", "10,10,2", "11,11,2", "8,9,2", "DONE"});
+        EXPECT_EQ(engine.readLine(300), std::nullopt);  // thinking
+        const int64_t stop = nowMs();
+        if (closeInput) {
+            engine.closeInput();
+        } else {
+            engine.send("END");
+        }
+        EXPECT_EQ(engine.waitForExit(), 0);
+        EXPECT_LT(nowMs() - stop, 100 + lateness());
+        EXPECT_EQ(engine.readLine(100), std::nullopt);
     }
 }
 

@@ -35,6 +35,11 @@ const Position Positions[] = {
     // Renju, the engine white; then black must block the four on (7,7), its double-three point.
     {4, "5,7 6,7 7,7", "0,0 14,0 0,14 14,14", "4,7"},
     {4, "8,8 9,9 10,10", "5,7 6,7 7,5 7,6 6,6 12,12", "11,11"},
+    // Renju, the engine black: white's six on (6,7) wins for white, so black must block it.
+    {4, "2,2 12,2 2,12 12,12 10,10", "3,7 4,7 5,7 7,7 8,7", "6,7"},
+    // Renju, the engine white: black's six on (6,7) is forbidden, no threat; its fives are.
+    {4, "10,0 0,14 14,14 0,12 13,0 1,0 14,10 0,9", "2,7 3,7 4,7 5,7 7,7 10,1 10,2 10,3 10,4",
+     "1,7 10,5"},
     // No win of its own (rule -1: under each rule): block the four; close the open three at an
     // end, as a stone further out leaves an open four on the other side.
     {-1, "4,5 10,10 3,11 12,3", "5,5 6,5 7,5 8,5", "9,5"},
@@ -130,6 +135,39 @@ void playGame(int side, int rule) {
     }
     std::printf("%dx%d rule %d: %s after %d moves\n", side, side, rule, outcome, moves);
     EXPECT_GT(moves, 8);
+    for (EngineProcess& engine : engines) {
+        engine.send("END");
+        EXPECT_EQ(engine.waitForExit(), 0);
+    }
+}
+
+// A game as a manager with a 3 s match clock runs it: each engine hears its time left before every
+// move and is charged each answer's time, measured here from the request to the answer; neither
+// may run out, however long the game.
+TEST(SelfPlay, AThreeSecondMatchClockIsNeverOverrun) {
+    EngineProcess engines[2];
+    int64_t left[2] = {3000, 3000};
+    for (EngineProcess& engine : engines) {
+        ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+        expectAnswers(engine, {"START 15 => OK", "INFO timeout_match 3000",
+                               "INFO timeout_turn 3000", "INFO max_memory 83886080"});
+    }
+    Referee board(15, 15);
+    std::optional<Move> last;
+    int moves = 0;
+    for (int who = 1; moves < 225; who ^= 3) {
+        EngineProcess& engine = engines[who - 1];
+        engine.send("INFO time_left " + std::to_string(left[who - 1]));
+        engine.send(last ? "TURN " + text(*last) : "BEGIN");
+        last = board.engineMove(engine, who, 5000);
+        ASSERT_TRUE(last) << "move " << moves + 1;
+        left[who - 1] -= engine.sinceSend();
+        ASSERT_GT(left[who - 1], 0) << "player " << who << " lost on time at move " << moves + 1;
+        ++moves;
+        if (board.wins(*last) || board.full()) break;
+    }
+    std::printf("3 s match clock: %d moves, time left %lld and %lld ms\n", moves,
+                static_cast<long long>(left[0]), static_cast<long long>(left[1]));
     for (EngineProcess& engine : engines) {
         engine.send("END");
         EXPECT_EQ(engine.waitForExit(), 0);

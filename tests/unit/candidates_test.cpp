@@ -12,17 +12,16 @@
 namespace velka::search {
 namespace {
 
-using patterns::ShapeField;
 using testing::at;
 using testing::placeRows;
 
-constexpr CandidateGenerator Free = CandidateGenerator::Freestyle;
-constexpr CandidateGenerator AllGenerators[] = {CandidateGenerator::ExactFive, Free,
-                                                CandidateGenerator::RenjuBlack};
+constexpr CandidateRules Free = CandidateRules::Freestyle;
+constexpr CandidateRules Renju = CandidateRules::Renju;
+constexpr CandidateRules AllRules[] = {Free, CandidateRules::ExactFive, Renju};
 constexpr CandidateMode Root = CandidateMode::Root;
 constexpr CandidateMode Inner = CandidateMode::Inner;
 
-std::vector<int32_t> generate(CandidateGenerator g, CandidateMode mode, int32_t side,
+std::vector<int32_t> generate(CandidateRules g, CandidateMode mode, int32_t side,
                               int32_t capacity = board::MaxCells) {
     std::vector<int32_t> out(board::MaxCells);
     out.resize(generateCandidates(g, mode, side, out.data(), capacity));
@@ -34,11 +33,9 @@ bool listed(const std::vector<int32_t>& list, int32_t cell) {
 }
 
 // The generator restated plainly, cell by cell over the whole board, ties by ascending cell.
-std::vector<int32_t> plainCandidates(CandidateGenerator g, CandidateMode mode, int32_t side,
+std::vector<int32_t> plainCandidates(CandidateRules g, CandidateMode mode, int32_t side,
                                      int32_t capacity) {
     const board::EngineBoard& b = board::engineBoard;
-    const auto& table = g == CandidateGenerator::RenjuBlack ? patterns::BlackMoveValueTable
-                                                            : patterns::MoveValueTable;
     std::vector<Candidate> list;
     int32_t block = -1;
     int32_t four = -1;
@@ -47,12 +44,16 @@ std::vector<int32_t> plainCandidates(CandidateGenerator g, CandidateMode mode, i
         bool near = false;
         int32_t value[3] = {0, 0, 0};
         for (int32_t c = 1; c <= 2; ++c) {
+            // Renju: black by the exact field and the black value table, white as in freestyle.
+            const bool black = g == Renju && c == b.firstPlayer;
+            const bool exact = g == CandidateRules::ExactFive || black;
             uint32_t k[4];
             for (int32_t d = 0; d < 4; ++d) {
                 near = near || patterns::near2(patterns::patternEntry(board::windowCode(d, s)));
                 const auto& e = patterns::patternEntry(board::windowCode(d, s) | (c << 10));
-                k[d] = g == Free ? patterns::freeShape(e) : patterns::exactShape(e);
+                k[d] = exact ? patterns::exactShape(e) : patterns::freeShape(e);
             }
+            const auto& table = black ? patterns::BlackMoveValueTable : patterns::MoveValueTable;
             value[c] = table[patterns::shapeQuadIndex(k[0], k[1], k[2], k[3])];
         }
         if (mode == Root ? !hasNearbyStone(s) : !near) continue;
@@ -77,16 +78,16 @@ std::vector<int32_t> plainCandidates(CandidateGenerator g, CandidateMode mode, i
     return cells;
 }
 
-template <ShapeField F, bool Black>
-int32_t inArea(CandidateMode mode, CandidateList& list, const ScanArea& area, int32_t side,
-               int32_t* out, int32_t capacity) {
-    return mode == Root
-               ? generateIn<F, Black, CandidateMode::Root>(list, area, side, out, capacity)
-               : generateIn<F, Black, CandidateMode::Inner>(list, area, side, out, capacity);
+template <CandidateRules R>
+int32_t inArea(CandidateMode mode, const ScanArea& area, int32_t side, int32_t* out,
+               int32_t capacity) {
+    CandidateList& list = candidateList(R);
+    return mode == Root ? generateIn<R, CandidateMode::Root>(list, area, side, out, capacity)
+                        : generateIn<R, CandidateMode::Inner>(list, area, side, out, capacity);
 }
 
 // The generator over the stones' bounding box widened by `reach`, as the search calls it.
-std::vector<int32_t> generateNearStones(CandidateGenerator g, CandidateMode mode, int32_t side,
+std::vector<int32_t> generateNearStones(CandidateRules g, CandidateMode mode, int32_t side,
                                         int32_t capacity, int32_t reach) {
     const board::EngineBoard& b = board::engineBoard;
     ScanArea a{b.width, b.height, -1, -1};
@@ -99,12 +100,10 @@ std::vector<int32_t> generateNearStones(CandidateGenerator g, CandidateMode mode
              std::max(a.y1, std::min(b.height - 1, y + reach))};
     }
     std::vector<int32_t> out(board::MaxCells);
-    CandidateList& list = candidateList(g);
-    out.resize(g == CandidateGenerator::ExactFive
-                   ? inArea<ShapeField::Exact, false>(mode, list, a, side, out.data(), capacity)
-               : g == Free
-                   ? inArea<ShapeField::Free, false>(mode, list, a, side, out.data(), capacity)
-                   : inArea<ShapeField::Exact, true>(mode, list, a, side, out.data(), capacity));
+    out.resize(g == Free ? inArea<Free>(mode, a, side, out.data(), capacity)
+               : g == Renju
+                   ? inArea<Renju>(mode, a, side, out.data(), capacity)
+                   : inArea<CandidateRules::ExactFive>(mode, a, side, out.data(), capacity));
     return out;
 }
 
@@ -137,14 +136,12 @@ TEST_F(CandidatesTest, ForcedCellsComeAlone) {
     placeRows(2, 4, {".OOOO."});
     placeRows(5, 9, {"XOOOO."});
     placeRows(4, 12, {"..XXX.."});
-    for (CandidateGenerator g : AllGenerators)
-        EXPECT_EQ(generate(g, Root, 1), std::vector{at(10, 9)});
+    for (CandidateRules g : AllRules) EXPECT_EQ(generate(g, Root, 1), std::vector{at(10, 9)});
     // Alone, the open three's last open-four point is X's forced move; for O it is one of many.
     SetUp();
     placeRows(4, 7, {"..XXX.."});
     placeRows(3, 2, {"O"});
-    for (CandidateGenerator g : AllGenerators)
-        EXPECT_EQ(generate(g, Inner, 1), std::vector{at(9, 7)});
+    for (CandidateRules g : AllRules) EXPECT_EQ(generate(g, Inner, 1), std::vector{at(9, 7)});
     EXPECT_GT(generate(Free, Inner, 2).size(), 1u);
 }
 
@@ -161,23 +158,34 @@ TEST_F(CandidatesTest, RootLooksThreeCellsOutAlongTheLines) {
         EXPECT_EQ(hasNearbyStone(at(x, y)), near) << x << "," << y;
 }
 
-TEST_F(CandidatesTest, RenjuBlackGivesForbiddenPointsNoOwnValue) {
+// Under Renju each colour is judged by its own rules, whichever side is to move: black's
+// forbidden points and overlines are worth nothing to black, white's overline is a five.
+TEST_F(CandidatesTest, RenjuJudgesEachColourByItsOwnRules) {
     // Black X: two open twos crossing at (7,7), a double three there.
     placeRows(5, 7, {"XX"});
     placeRows(7, 5, {"X", "X"});
     EXPECT_TRUE(listed(generate(Free, Inner, 1), at(7, 7)));
-    EXPECT_FALSE(listed(generate(CandidateGenerator::RenjuBlack, Inner, 1), at(7, 7)));
-    // The dispatcher: black gets the Renju-black generator, white the freestyle one.
-    for (int32_t black : {1, 2}) {
-        board::engineBoard.firstPlayer = black;
-        std::vector<int32_t> out(board::MaxCells);
-        out.resize(generateRenjuCandidates(Inner, 1, out.data(), board::MaxCells));
-        EXPECT_EQ(out, generate(black == 1 ? CandidateGenerator::RenjuBlack : Free, Inner, 1));
-    }
+    EXPECT_FALSE(listed(generate(Renju, Inner, 1), at(7, 7)));
     // With white stones beside it, the point is listed for black on white's value alone.
-    board::engineBoard.firstPlayer = 1;
     placeRows(8, 8, {"O", ".O"});
-    EXPECT_TRUE(listed(generate(CandidateGenerator::RenjuBlack, Inner, 1), at(7, 7)));
+    EXPECT_TRUE(listed(generate(Renju, Inner, 1), at(7, 7)));
+    // White O makes six on (6,7), which wins for white: black blocks it, white plays it.
+    SetUp();
+    placeRows(3, 7, {"OOO.OO"});
+    placeRows(2, 2, {"X"});
+    for (CandidateMode mode : {Root, Inner}) {
+        EXPECT_EQ(generate(Renju, mode, 1), std::vector{at(6, 7)});
+        EXPECT_EQ(generate(Renju, mode, 2), std::vector{at(6, 7)});
+    }
+    // Black O: six on (6,7) is forbidden, no five; the five on (10,5) is the one to block.
+    SetUp();
+    board::engineBoard.firstPlayer = board::CellOpponent;
+    placeRows(1, 7, {"XOOOO.O"});
+    placeRows(10, 0, {"X", "O", "O", "O", "O"});
+    for (CandidateMode mode : {Root, Inner}) {
+        EXPECT_EQ(generate(Renju, mode, 1), std::vector{at(10, 5)});
+        EXPECT_EQ(generate(Renju, mode, 2), std::vector{at(10, 5)});
+    }
 }
 
 TEST_F(CandidatesTest, MatchesThePlainGeneratorOnRandomPositions) {
@@ -196,7 +204,7 @@ TEST_F(CandidatesTest, MatchesThePlainGeneratorOnRandomPositions) {
             const int32_t cell = at(x0 + rng() % span, y0 + rng() % span);
             if (board::engineBoard.cells[cell] == 0) board::setCell(cell, 1 + i % 2);
         }
-        for (CandidateGenerator g : AllGenerators) {
+        for (CandidateRules g : AllRules) {
             for (int32_t side : {1, 2}) {
                 for (CandidateMode mode : {Root, Inner}) {
                     for (int32_t capacity : {10, 200}) {

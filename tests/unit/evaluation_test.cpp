@@ -96,24 +96,34 @@ TEST_F(EvaluationTest, RenjuVerdictsForBlackAndWhite) {
     }
 }
 
-TEST_F(EvaluationTest, RenjuReadsTheFieldOfTheSideToMove) {
+// Under Renju every stone is judged by its colour's own rules, whoever is to move: black's by the
+// exact field (six in a row is no five), white's by the free field (six wins).
+TEST_F(EvaluationTest, RenjuJudgesEachColourByItsOwnField) {
     for (int32_t black : {1, 2}) {
         SCOPED_TRACE(::testing::Message() << "black " << black);
         const int32_t white = black ^ 3;
-        // ".xxxx.x": filling the right gap makes six, so an open four when six wins and a
-        // plain four under exact five.
+        // ".xxxx.x": filling the right gap makes six. Black's: a plain four that white can block.
         fresh(Renju, black);
         row(4, 7, 4, black);
         board::setCell(at(9, 7), black);
-        EXPECT_EQ(staticEvaluation(Renju, white), NearLossScore);  // freeShape for white
-        EXPECT_NE(staticEvaluation(Exact, white), NearLossScore);
         EXPECT_EQ(staticEvaluation(Renju, black), NearWinScore);
-        // "xxx.xx": the only completion is six, so no four with black to move.
+        EXPECT_EQ(staticEvaluation(Renju, white), staticEvaluation(Exact, white));
+        EXPECT_NE(staticEvaluation(Renju, white), NearLossScore);
+        // White's: an open four.
+        fresh(Renju, black);
+        row(4, 7, 4, white);
+        board::setCell(at(9, 7), white);
+        EXPECT_EQ(staticEvaluation(Renju, black), NearLossScore);
+        EXPECT_EQ(staticEvaluation(Renju, white), NearWinScore);
+        // "xxx.xx": the only completion is six, so a four for white and none for black.
         fresh(Renju, black);
         row(3, 7, 3, black);
         row(7, 7, 2, black);
         EXPECT_NE(staticEvaluation(Renju, black), NearWinScore);
-        EXPECT_EQ(staticEvaluation(Free, black), NearWinScore);
+        fresh(Renju, black);
+        row(3, 7, 3, white);
+        row(7, 7, 2, white);
+        EXPECT_EQ(staticEvaluation(Renju, white), NearWinScore);
     }
 }
 

@@ -35,8 +35,8 @@ std::vector<int32_t> rootMoves(RuleVariant v = Free) {
 
 std::vector<int32_t> rootCandidates() {
     std::vector<int32_t> roots(RootCandidateCapacity);
-    roots.resize(generateCandidates(CandidateGenerator::Freestyle, CandidateMode::Root, 1,
-                                    roots.data(), RootCandidateCapacity));
+    roots.resize(generateCandidates(CandidateRules::Freestyle, CandidateMode::Root, 1, roots.data(),
+                                    RootCandidateCapacity));
     return roots;
 }
 
@@ -119,8 +119,8 @@ TEST_F(MainSearchTest, LostRootMovesAreDropped) {
     placeRows(7, 5, {"X", "X"});
     placeRows(8, 8, {"O", ".O"});
     std::vector<int32_t> roots(RootCandidateCapacity);
-    roots.resize(
-        generateRenjuCandidates(CandidateMode::Root, 1, roots.data(), RootCandidateCapacity));
+    roots.resize(generateCandidates(CandidateRules::Renju, CandidateMode::Root, 1, roots.data(),
+                                    RootCandidateCapacity));
     ASSERT_NE(std::find(roots.begin(), roots.end(), at(7, 7)), roots.end());
     const int32_t n = static_cast<int32_t>(roots.size());
     const int32_t move = search(RuleVariant::Renju, 1);

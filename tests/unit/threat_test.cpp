@@ -193,6 +193,38 @@ TEST_F(ThreatTest, LongLineOnTheLargestBoard) {
     EXPECT_EQ(line(Kind::Freestyle), expected);
 }
 
+// A line found at one move is played on at the next ones when the opponent blocks as foreseen,
+// without searching again, so the win takes exactly the fours it was found with; any other
+// reply is searched afresh.
+TEST_F(ThreatTest, AWinFoundIsPlayedOnWhileTheOpponentBlocksAsForeseen) {
+    const auto setUpFourThree = [] {
+        put({{3, 1}, {4, 1}, {5, 1}, {5, 7}, {6, 7}, {7, 7}, {8, 5}, {8, 6}}, Own);
+        put({{4, 7}}, Opponent);
+    };
+    const std::vector<int32_t> moves = cellsAt({{8, 7}, {1, 1}, {6, 1}, {8, 4}, {8, 8}});
+    setUpFourThree();
+    ASSERT_EQ(decided(Kind::Freestyle), moves[0]);
+    std::vector<int32_t> blocks;
+    const WinStack& stack = winStack(Kind::Freestyle);
+    for (int32_t i = stack.count; i >= 1; --i) blocks.push_back(stack.replies[i]);
+    ASSERT_EQ(blocks.size(), moves.size());
+    EXPECT_EQ(blocks.back(), board::NoCell);  // under the five
+    for (size_t i = 0; i + 1 < moves.size(); ++i) {
+        board::setCell(moves[i], Own);
+        board::setCell(blocks[i], Opponent);
+        EXPECT_EQ(decided(Kind::Freestyle), moves[i + 1]) << "move " << i + 2;
+        EXPECT_EQ(lastThreatStats().levels, 0u) << "searched again at move " << i + 2;
+    }
+    // The opponent answers the first four elsewhere: a fresh search finds the five it left.
+    SetUp();
+    setUpFourThree();
+    ASSERT_EQ(decided(Kind::Freestyle), moves[0]);
+    board::setCell(moves[0], Own);
+    board::setCell(at(0, 14), Opponent);
+    EXPECT_EQ(decided(Kind::Freestyle), blocks[0]);
+    EXPECT_GT(lastThreatStats().levels, 0u);
+}
+
 // n dead blocked threes cost 3^n positions: the search gives up once half the budget is spent,
 // but reads the clock only after enough nodes.
 TEST_F(ThreatTest, TheClockEndsOnlyLargeSearches) {

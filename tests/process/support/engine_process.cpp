@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
@@ -145,6 +146,21 @@ std::string EngineProcess::answer(int timeoutMs) {
 void EngineProcess::closeInput() {
     if (toEngine_ >= 0) close(toEngine_);
     toEngine_ = -1;
+}
+
+std::optional<uint64_t> EngineProcess::peakResidentBytes() const {
+    if (pid_ < 0 || engineCommand() != VELKA_ENGINE_PATH || flagSet("VELKA_SANITIZED"))
+        return std::nullopt;
+    std::FILE* status = std::fopen(("/proc/" + std::to_string(pid_) + "/status").c_str(), "r");
+    if (status == nullptr) return std::nullopt;
+    std::optional<uint64_t> peak;
+    char line[256];
+    unsigned long long kib = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+        if (std::sscanf(line, "VmHWM: %llu kB", &kib) == 1) peak = uint64_t{kib} * 1024;
+    }
+    std::fclose(status);
+    return peak;
 }
 
 int EngineProcess::waitForExit(int timeoutMs) {

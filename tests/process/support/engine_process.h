@@ -47,6 +47,9 @@ class EngineProcess {
     void closeInput();
     // Exit status, or -1 when the engine did not exit in time (it is then killed).
     int waitForExit(int timeoutMs = 10000);
+    // The engine's peak resident memory so far (Linux' VmHWM), or nullopt where it cannot be
+    // read or would not be the engine's own: another engine command, or a sanitizer's shadow.
+    std::optional<uint64_t> peakResidentBytes() const;
 
   private:
     int pid_ = -1;

@@ -1,0 +1,194 @@
+// velka's own commands, which a manager that does not send them never sees: analysis lines after
+// each iteration, FORBID, YXSTOP, and the node and depth limits.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine_process.h"
+
+namespace velka::testing {
+namespace {
+
+// "MESSAGE depth D score S nodes N nps R time T pv x,y ...", taken apart.
+struct Analysis {
+    int depth = -1;
+    std::string score;
+    long long nodes = -1;
+    long long nps = -1;
+    long long time = -1;
+    std::vector<std::string> pv;
+};
+
+std::optional<Analysis> parseAnalysis(const std::string& line) {
+    std::istringstream words(line);
+    std::string message, key;
+    Analysis a;
+    if (!(words >> message) || message != "MESSAGE") return std::nullopt;
+    if (!(words >> key >> a.depth) || key != "depth") return std::nullopt;
+    if (!(words >> key >> a.score) || key != "score") return std::nullopt;
+    if (!(words >> key >> a.nodes) || key != "nodes") return std::nullopt;
+    if (!(words >> key >> a.nps) || key != "nps") return std::nullopt;
+    if (!(words >> key >> a.time) || key != "time") return std::nullopt;
+    if (!(words >> key) || key != "pv") return std::nullopt;
+    for (std::string move; words >> move;) a.pv.push_back(move);
+    return a;
+}
+
+// Reads the think's analysis lines up to its move; every line must be well formed.
+std::vector<Analysis> analysesUntilMove(EngineProcess& engine, std::string& move,
+                                        int timeoutMs = 10000) {
+    std::vector<Analysis> lines;
+    for (;;) {
+        move = engine.answer(timeoutMs);
+        if (move.rfind("MESSAGE", 0) != 0) return lines;
+        const std::optional<Analysis> a = parseAnalysis(move);
+        EXPECT_TRUE(a) << move;
+        if (a) lines.push_back(*a);
+    }
+}
+
+void sendQuietPosition(EngineProcess& engine) {
+    expectAnswers(engine, {"START 20 => OK", "BOARD", "9,9,1", "10,9,1", "12,12,1", "7,11,1",
+                           "10,10,2", "11,11,2", "8,9,2", "9,12,2", "DONE"});
+}
+
+// Analysis lines come one per completed iteration, deeper each time, with a line of play that
+// starts with the move of that iteration; the move sent is that of the last line.
+TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLine) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 400"});
+    sendQuietPosition(engine);
+    std::string move;
+    const std::vector<Analysis> lines = analysesUntilMove(engine, move);
+    ASSERT_GE(lines.size(), 3u);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].depth, static_cast<int>(i) + 1);
+        EXPECT_FALSE(lines[i].pv.empty());
+        EXPECT_LE(static_cast<int>(lines[i].pv.size()), lines[i].depth);
+        EXPECT_EQ(lines[i].score.find_first_not_of("-0123456789"), std::string::npos);
+        if (i > 0) {
+            EXPECT_GE(lines[i].nodes, lines[i - 1].nodes);
+        }
+        EXPECT_LE(lines[i].time, 400);
+    }
+    EXPECT_EQ(move, lines.back().pv.front());
+    // Off again: a manager that never asks sees no MESSAGE line.
+    expectAnswers(engine, {"INFO analysis 0"});
+    sendQuietPosition(engine);
+    EXPECT_EQ(analysesUntilMove(engine, move).size(), 0u);
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+// A forced win by fours is reported before the move as "winK" with the whole line; the engine
+// then plays exactly that line while the opponent blocks as foreseen, and wins in K moves.
+TEST(Analysis, AForcedWinIsAnnouncedAndPlayedOutAsAnnounced) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 1000", "START 15 => OK", "BOARD"});
+    Referee board(15, 15);
+    board.sendStones(engine, "3,1 4,1 5,1 5,7 6,7 7,7 8,5 8,6", 1);
+    board.sendStones(engine, "4,7 12,12 1,13 13,1 0,0 14,14 7,12 12,7", 2);
+    engine.send("DONE");
+    std::string move;
+    const std::vector<Analysis> lines = analysesUntilMove(engine, move);
+    ASSERT_EQ(lines.size(), 1u);
+    const Analysis& win = lines.front();
+    ASSERT_EQ(win.score.rfind("win", 0), 0u) << win.score;
+    const int moves = std::stoi(win.score.substr(3));
+    ASSERT_EQ(static_cast<int>(win.pv.size()), 2 * moves - 1);
+    EXPECT_EQ(win.depth, 2 * moves - 1);
+    for (int i = 0;; i += 2) {
+        EXPECT_EQ(move, win.pv[i]) << "move " << i / 2 + 1;
+        Move m{};
+        char comma = 0;
+        std::istringstream(move) >> m.x >> comma >> m.y;
+        ASSERT_TRUE(board.legal(m)) << move;
+        board.play(m, 1);
+        if (i + 1 == static_cast<int>(win.pv.size())) {
+            EXPECT_TRUE(board.wins(m));
+            break;
+        }
+        engine.send("TURN " + win.pv[i + 1]);
+        analysesUntilMove(engine, move);
+        std::istringstream(win.pv[i + 1]) >> m.x >> comma >> m.y;
+        board.play(m, 2);
+    }
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+// YXSTOP ends a long think at once with the best move found so far (that of its last analysis
+// line); without a think it is ignored.
+TEST(Stop, YxstopAnswersAtOnceWithTheBestMoveSoFar) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine, {"YXSTOP", "INFO analysis 1", "INFO timeout_turn 30000",
+                           "INFO time_left 2147483647"});
+    sendQuietPosition(engine);
+    std::vector<Analysis> lines;
+    while (lines.size() < 3) {
+        const std::optional<Analysis> a = parseAnalysis(engine.answer());
+        ASSERT_TRUE(a);
+        lines.push_back(*a);
+    }
+    engine.send("YXSTOP");
+    std::string move;
+    const std::vector<Analysis> more = analysesUntilMove(engine, move, 100 + lateness());
+    EXPECT_LT(engine.sinceSend(), 100 + lateness());
+    EXPECT_EQ(move, (more.empty() ? lines : more).back().pv.front());
+    expectAnswers(engine, {"YXSTOP", "ABOUT"});  // nothing to stop: the next answer is ABOUT's
+    EXPECT_EQ(engine.answer().rfind("name=\"velka\"", 0), 0u);
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+// max_depth and max_node bound a think on top of the clock, and make it repeatable.
+TEST(Limits, DepthAndNodeLimitsEndTheThinkAndRepeat) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 30000", "INFO max_depth 4"});
+    sendQuietPosition(engine);
+    std::string move;
+    std::vector<Analysis> lines = analysesUntilMove(engine, move);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().depth, 4);
+    expectAnswers(engine, {"INFO max_depth 0", "INFO max_node 30000"});
+    std::string first, second;
+    for (std::string* answer : {&first, &second}) {
+        sendQuietPosition(engine);
+        lines = analysesUntilMove(engine, *answer);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_LE(lines.back().nodes, 30000);
+        EXPECT_EQ(*answer, lines.back().pv.front());
+    }
+    EXPECT_EQ(first, second);
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+// FORBID lists black's forbidden points under Renju: black has more stones or, on equal counts,
+// is the manager's side, to move. Other rules forbid nothing.
+TEST(Forbid, ListsBlacksForbiddenPointsUnderRenjuOnly) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine, {"FORBID => FORBID", "INFO rule 4", "START 15 => OK",
+                           // Black (the opponent, on equal counts): a double three on (7,7).
+                           "BOARD", "5,7,2", "6,7,2", "7,5,2", "7,6,2", "0,0,1", "14,0,1", "0,14,1",
+                           "14,14,1", "DONE"});
+    // The think's move is white's; the point stays forbidden to black whatever white plays
+    // unless white takes it.
+    const std::string move = engine.answer(2000);
+    expectAnswers(engine, {"TAKEBACK " + move + " => OK", "FORBID => FORBID 7,7"});
+    // A double four for black, the engine's stones now (it has more of them).
+    expectAnswers(engine, {"RESTART => OK", "PLAY 3,7 => 3,7", "PLAY 4,7 => 4,7", "PLAY 5,7 => 5,7",
+                           "PLAY 7,3 => 7,3", "PLAY 7,4 => 7,4", "PLAY 7,5 => 7,5",
+                           "FORBID => FORBID 7,7", "INFO rule 1", "FORBID => FORBID", "END"});
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+}  // namespace
+}  // namespace velka::testing

@@ -1,0 +1,153 @@
+// The manager's limits, as a manager sees them: every answer inside the clock it was given (turn
+// limits and match clocks of 100, 300 and 700 ms, timeout_turn 0, a match limit without time_left
+// lines) and the memory limit, also when it arrives after START.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine_process.h"
+
+namespace velka::testing {
+namespace {
+
+constexpr char NoMatchClock[] = "2147483647";
+
+// A quiet middle game on 20 x 20 with no forced win for either side, so that the main search
+// thinks until its budget is spent.
+void sendQuietPosition(EngineProcess& engine, Referee& board) {
+    engine.send("BOARD");
+    board.sendStones(engine, "9,9 10,9 12,12 7,11", 1);
+    board.sendStones(engine, "10,10 11,11 8,9 9,12", 2);
+    engine.send("DONE");
+}
+
+// The engine keeps its own margin of 25 ms before each clock's end, which covers the work after
+// its search here. A machine loaded with other work (two cores shared by a whole test suite) can
+// still hold the engine's thread or this reader back by a scheduler slice or several, so the
+// tests allow that much beyond the clock: 100 ms, or more under a sanitizer. The faults they
+// guard against overran by seconds or by a fixed half second.
+int clockSlack() {
+    return lateness() / 10;
+}
+
+// Each clock in turn, as a turn limit without a match clock and as the match time left: the move
+// arrives before the clock runs out, and so does the next one.
+TEST(Clocks, EveryAnswerArrivesBeforeItsClockRunsOut) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    for (const int clock : {100, 300, 700}) {
+        for (const bool match : {false, true}) {
+            SCOPED_TRACE(std::to_string(clock) + (match ? " ms match clock" : " ms turn limit"));
+            // White space of any kind between the words of INFO.
+            expectAnswers(
+                engine,
+                {"INFO\ttimeout_turn\t" + std::string(match ? "5000" : std::to_string(clock)),
+                 "INFO time_left  " + (match ? std::to_string(clock) : NoMatchClock),
+                 "START 20 => OK"});
+            Referee board(20, 20);
+            sendQuietPosition(engine, board);
+            ASSERT_TRUE(board.engineMove(engine, 1, clock + clockSlack()));
+            EXPECT_LT(engine.sinceSend(), clock + clockSlack());
+            Move reply{3, 3};
+            while (!board.legal(reply)) ++reply.x;
+            board.play(reply, 2);
+            engine.send("TURN " + text(reply));
+            ASSERT_TRUE(board.engineMove(engine, 1, clock + clockSlack()));
+            EXPECT_LT(engine.sinceSend(), clock + clockSlack());
+        }
+    }
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+// timeout_turn 0: as fast as possible, yet forced wins and blocks are still found.
+TEST(Clocks, TurnLimitZeroGivesQuickButSensibleMoves) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    const struct {
+        const char* own;
+        const char* opponent;
+        const char* answers;
+    } positions[] = {{"5,7 6,7 7,7", "0,0 14,0 0,14", "4,7"},  // the open four that wins
+                     {"4,5 10,10 3,11 12,3", "5,5 6,5 7,5 8,5", "9,5"},
+                     {"2,2 12,12 12,2", "6,7 7,7 8,7 2,12", "5,7 9,7"}};
+    for (const auto& p : positions) {
+        SCOPED_TRACE(p.own);
+        expectAnswers(engine, {"INFO timeout_turn 0", "START 15 => OK", "BOARD"});
+        Referee board(15, 15);
+        board.sendStones(engine, p.own, 1);
+        board.sendStones(engine, p.opponent, 2);
+        engine.send("DONE");
+        const std::string move = engine.answer();
+        EXPECT_NE((std::string(" ") + p.answers + " ").find(" " + move + " "), std::string::npos)
+            << move;
+        EXPECT_LT(engine.sinceSend(), 100 + clockSlack());
+    }
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
+// A manager that sets timeout_match and never sends time_left: the engine spends the match time
+// from its own account, so fifteen moves of a real game (against a quick second engine) take
+// less than the limit.
+TEST(Clocks, AMatchLimitWithoutTimeLeftLinesIsKeptByTheEngine) {
+    EngineProcess engine;
+    EngineProcess opponent;
+    ASSERT_TRUE(engine.running() && opponent.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine,
+                  {"START 20 => OK", "INFO timeout_match 4000", "INFO timeout_turn 5000", "BEGIN"});
+    expectAnswers(opponent, {"START 20 => OK", "INFO timeout_turn 100"});
+    Referee board(20, 20);
+    int64_t used = 0;
+    for (int move = 0; move < 15; ++move) {
+        const std::optional<Move> own = board.engineMove(engine, 1);
+        ASSERT_TRUE(own);
+        used += engine.sinceSend();
+        if (board.wins(*own)) break;
+        opponent.send("TURN " + text(*own));
+        const std::optional<Move> reply = board.engineMove(opponent, 2);
+        ASSERT_TRUE(reply);
+        if (board.wins(*reply)) break;
+        engine.send("TURN " + text(*reply));
+    }
+    EXPECT_LT(used, 4000);
+    for (EngineProcess* e : {&engine, &opponent}) {
+        e->send("END");
+        EXPECT_EQ(e->waitForExit(), 0);
+    }
+}
+
+// max_memory holds from the next move on whenever it arrives, also after START (the order in
+// which managers send it); a limit above the engine's fixed working set of about 40 MiB bounds
+// the peak resident memory.
+TEST(Memory, TheLimitHoldsWheneverItArrives) {
+    for (const int mib : {48, 80, 160}) {
+        SCOPED_TRACE(std::to_string(mib) + " MiB");
+        EngineProcess engine;
+        ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+        expectAnswers(engine, {"START 20 => OK", "INFO max_memory " + std::to_string(mib << 20),
+                               "INFO timeout_turn 300", "BEGIN"});
+        Referee board(20, 20);
+        std::optional<Move> own = board.engineMove(engine);
+        for (int move = 0; own && move < 4; ++move) {
+            Move reply{own->x + 1, own->y};
+            for (int i = 0; !board.legal(reply); ++i) reply = {i % 20, i / 20};
+            board.play(reply, 2);
+            engine.send("TURN " + text(reply));
+            own = board.engineMove(engine);
+        }
+        // RESTART and a new START keep working under the limit.
+        expectAnswers(engine, {"RESTART => OK", "START 15 => OK", "BEGIN"});
+        Referee(15, 15).engineMove(engine);
+        const std::optional<uint64_t> peak = engine.peakResidentBytes();
+        if (peak) {
+            EXPECT_LE(*peak, uint64_t(mib) << 20) << (*peak >> 20) << " MiB";
+        }
+        engine.send("END");
+        EXPECT_EQ(engine.waitForExit(), 0);
+    }
+}
+
+}  // namespace
+}  // namespace velka::testing
