@@ -23,10 +23,12 @@ bool freedMemoryReturns();
 // that the JavaScript host queues (stdin under Node, messages in a Web Worker). Reading it waits
 // for input as reading a pipe does.
 std::FILE* managerInput();
-// Copies the next whole line waiting on managerInput() into buffer (without its line end, cut to
-// capacity - 1 characters) without consuming it or waiting; false when none has arrived whole.
-// Only the WebAssembly build looks ahead, between the lines it reads; elsewhere always false.
-bool peekWaitingLine(char* buffer, int capacity);
+enum class WaitingInput { None, Line, End };
+// What waits on managerInput() without waiting for it: a whole line, copied into buffer (without
+// its line end, cut to capacity - 1 characters) and left unread; the end of the input; or None
+// while no whole line has arrived. Only the WebAssembly build looks ahead, between the lines it
+// reads; elsewhere always None.
+WaitingInput peekWaitingInput(char* buffer, int capacity);
 // Lets the host deliver input that arrived meanwhile: in WebAssembly one turn of the JavaScript
 // event loop; elsewhere nothing, since input arrives without the engine's help.
 void yieldToHost();

@@ -21,8 +21,8 @@
 #include "platform/platform.h"
 
 // The host's queue: bytes copied into wasm memory, never past the first line end, so that a line
-// is read whole before the next one is looked at. hostTakeInput answers -1 at the end of the input
-// and 0 while nothing is queued.
+// is read whole before the next one is looked at. Both answer -1 at the end of the input and 0
+// while nothing (no whole line) is queued.
 EM_JS(int, hostTakeInput, (char* buffer, int capacity),
       { return Module.velkaInput.take(HEAPU8, buffer, capacity); });
 EM_JS(int, hostPeekLine, (char* buffer, int capacity),
@@ -80,8 +80,10 @@ std::FILE* managerInput() {
     return input;
 }
 
-bool peekWaitingLine(char* buffer, int capacity) {
-    return hostPeekLine(buffer, capacity) != 0;
+WaitingInput peekWaitingInput(char* buffer, int capacity) {
+    const int peeked = hostPeekLine(buffer, capacity);
+    if (peeked < 0) return WaitingInput::End;
+    return peeked > 0 ? WaitingInput::Line : WaitingInput::None;
 }
 
 void yieldToHost() {

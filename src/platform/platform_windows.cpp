@@ -87,8 +87,8 @@ std::FILE* managerInput() {
     return stdin;
 }
 
-bool peekWaitingLine(char*, int) {
-    return false;
+WaitingInput peekWaitingInput(char*, int) {
+    return WaitingInput::None;
 }
 
 void yieldToHost() {}

@@ -63,11 +63,12 @@ class InputQueue {
 
   // Copies the next whole line (the last one also when the input ended without its line end),
   // without its line end, cut to capacity - 1 bytes and terminated, to memory[at ...] and leaves
-  // it queued. 1 when there was one, else 0.
+  // it queued. 1 when there was one, -1 at the end of the input, else 0.
   peekLine(memory, at, capacity) {
     let stop = this.lineEnd() - 1;
     if (stop < 0) {
-      if (!this.ended || this.start === this.end) return 0;
+      if (!this.ended) return 0;
+      if (this.start === this.end) return -1;
       stop = this.end;
     }
     if (stop > this.start && this.bytes[stop - 1] === 13) --stop;

@@ -56,9 +56,12 @@ void serveWaitingLines() {
     platform::yieldToHost();
     lastHostTurn = search::clockMs();
     char line[LineCapacity];
-    while (platform::peekWaitingLine(line, LineCapacity)) {
-        // END stops the think without a move; the loop then reads END and ends the session.
-        if (matchKeyword(line, "END")) {
+    for (;;) {
+        const platform::WaitingInput waiting = platform::peekWaitingInput(line, LineCapacity);
+        if (waiting == platform::WaitingInput::None) return;
+        // END, or the end of the input, stops the think without a move; the loop then reads it
+        // and ends the session.
+        if (waiting == platform::WaitingInput::End || matchKeyword(line, "END")) {
             search::requestStop(search::StopRequest::Quit);
             return;
         }
