@@ -20,7 +20,7 @@ bool readCommandLine(std::FILE* input, char* buffer, int capacity);
 int runCommandLoop(std::FILE* input);
 // Whether the line's first word is a command (any other line is answered UNKNOWN).
 bool isCommand(const char* line);
-// Answers one line as the loop does (END included, which only ends the loop's session).
+// Answers one line as the loop does; for lines other than END, whose ending of the loop it drops.
 void dispatchLine(char* line, std::FILE* input);
 
 // Reads up to count decimal integers separated by commas, the way scanf reads "%*s%d,%d" (with
