@@ -140,12 +140,12 @@ void copyRootLine(VariantSearch& s) {
 }
 
 void reportRootLine(const VariantSearch& s, int32_t depth, int32_t score) {
-    reportIteration({depth,
-                     score,
-                     0,
-                     s.nodes,
-                     0,
-                     {s.bestLine.cells.data(), static_cast<size_t>(s.bestLine.count)}});
+    IterationReport report{};
+    report.depth = depth;
+    report.score = score;
+    report.nodes = s.nodes;
+    report.pv = {s.bestLine.cells.data(), static_cast<size_t>(s.bestLine.count)};
+    reportIteration(report);
 }
 
 template <class P>
