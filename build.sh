@@ -3,10 +3,12 @@
 #   ./build.sh run     build the engine (Release) and start it on this terminal
 #   ./build.sh test    build and run the whole test suite: a normal build, an AddressSanitizer +
 #                      UndefinedBehaviorSanitizer build, the threading tests under ThreadSanitizer,
-#                      the Windows build's protocol tests under Wine, and the web page's tests
+#                      the Windows build's protocol tests under Wine, the WebAssembly build's
+#                      under Node, and the web page's tests
 #   ./build.sh quick   the normal build's tests only
 #   ./build.sh bench   build Release and run the benchmark tool
 #   ./build.sh package release packages (Linux tar.gz and Windows zip) with CPack, and the web zip
+#   ./build.sh wasm    the WebAssembly engine in build/wasm (Emscripten), its worker files in build/web
 #   ./build.sh web     build the engine for the browser and the page into build/web, and serve it
 #                      on localhost (./build.sh web PORT; 8080 by default)
 #   ./build.sh webtest the page's unit tests, format check and browser tests (headless Chromium)
@@ -51,10 +53,6 @@ version() {
 # build/web: the WebAssembly engine and its worker (built by .ci/wasm.sh), then the page's files,
 # what web/ holds at its top level without the tooling and tests.
 build_web() {
-    if [ ! -f .ci/wasm.sh ]; then
-        echo "the WebAssembly engine's build (.ci/wasm.sh) is missing" >&2
-        exit 1
-    fi
     bash .ci/wasm.sh --build-only
     find web -maxdepth 1 -type f \( -name '*.html' -o -name '*.css' -o -name '*.js' -o -name '*.svg' \) \
         ! -name '*.test.js' -exec cp {} build/web/ \;
@@ -113,6 +111,8 @@ test)
         echo "== Windows build under Wine ==" >&2
         bash .ci/windows.sh "$root/build/release"
     fi
+    echo "== WebAssembly build under Node ==" >&2
+    bash .ci/wasm.sh "$root/build/release"
     run_web_tests
     ;;
 bench)
@@ -134,8 +134,11 @@ web)
 webtest)
     run_web_tests
     ;;
+wasm)
+    bash .ci/wasm.sh --build-only
+    ;;
 *)
-    sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 esac

@@ -344,4 +344,15 @@ int runCommandLoop(std::FILE* input) {
     return 0;
 }
 
+bool isCommand(const char* line) {
+    for (const Command& command : Commands) {
+        if (matchKeyword(line, command.keyword)) return true;
+    }
+    return false;
+}
+
+void dispatchLine(char* line, std::FILE* input) {
+    dispatch(line, input);
+}
+
 }  // namespace velka::protocol

@@ -18,6 +18,10 @@ void handleInfo(const char* line);
 bool readCommandLine(std::FILE* input, char* buffer, int capacity);
 // Reads and answers commands until END or end of input; returns the exit status.
 int runCommandLoop(std::FILE* input);
+// Whether the line's first word is a command (any other line is answered UNKNOWN).
+bool isCommand(const char* line);
+// Answers one line as the loop does; for lines other than END, whose ending of the loop it drops.
+void dispatchLine(char* line, std::FILE* input);
 
 // Reads up to count decimal integers separated by commas, the way scanf reads "%*s%d,%d" (with
 // skipCommandWord) or "%d,%d,%d": white space may stand before a number, the comma must follow

@@ -107,7 +107,9 @@ void sendIterationReport(const search::IterationReport& report) {
 
 void startUp() {
     patterns::buildPatternTables(search::currentRuleVariant());
-    search::sizeMemory(search::StartUpMemoryLimit);
+    // Where freed memory stays taken, a table sized before the manager's max_memory arrives would
+    // hold its pages for good; there the first move sizes it.
+    if (platform::freedMemoryReturns()) search::sizeMemory(search::StartUpMemoryLimit);
     search::setIterationObserver(sendIterationReport);
 }
 
@@ -238,6 +240,10 @@ void startThinkThread() {
     if (platform::startThread(thinkThreadMain, ThinkThreadStackBytes)) return;
     if (platform::startThread(thinkThreadMain, FallbackThinkThreadStackBytes)) return;
     thinkInline = true;
+}
+
+bool thinksInline() {
+    return thinkInline;
 }
 
 void waitForIdle() {

@@ -1,6 +1,6 @@
 // A small static file server for the page: node tools/serve.js DIRECTORY [PORT]
-// It listens on localhost only. The isolation headers let the engine use shared memory and threads
-// where its build does; a page of static files on the same origin loses nothing by them.
+// It listens on localhost only and sends each file with its type (the engine's .wasm, where a
+// build has one, as application/wasm).
 
 import { createReadStream } from "node:fs";
 import { stat } from "node:fs/promises";
@@ -22,11 +22,8 @@ export const MimeTypes = {
   ".zip": "application/zip",
 };
 
-const Headers = {
-  "Cross-Origin-Opener-Policy": "same-origin",
-  "Cross-Origin-Embedder-Policy": "require-corp",
-  "Cache-Control": "no-cache",
-};
+// A page under development must not be served stale.
+const Headers = { "Cache-Control": "no-cache" };
 
 // The file under root that a request path names, or null when it would leave root.
 export function resolvePath(root, urlPath) {

@@ -38,7 +38,7 @@ test("the server sends the page's files with their types and nothing outside its
   const index = await get(url, "/");
   assert.equal(index.status, 200);
   assert.equal(index.headers["content-type"], "text/html; charset=utf-8");
-  assert.equal(index.headers["cross-origin-opener-policy"], "same-origin");
+  assert.equal(index.headers["cache-control"], "no-cache");
   assert.equal((await get(url, "/engine.wasm")).headers["content-type"], "application/wasm");
   assert.equal(
     (await get(url, "/app.js?v=1")).headers["content-type"],
