@@ -54,8 +54,8 @@ version() {
 # what web/ holds at its top level without the tooling and tests.
 build_web() {
     bash .ci/wasm.sh --build-only
-    find web -maxdepth 1 -type f \( -name '*.html' -o -name '*.css' -o -name '*.js' -o -name '*.svg' \) \
-        ! -name '*.test.js' -exec cp {} build/web/ \;
+    find web -maxdepth 1 -type f ! -name '*.test.js' \
+        \( -name '*.html' -o -name '*.css' -o -name '*.js' -o -name '*.svg' \) -exec cp {} build/web/ \;
 }
 
 # Node.js for the page's tooling, its devDependencies, and Debian's Chromium for the browser tests.
@@ -72,7 +72,8 @@ run_web_tests() {
     build_web
     echo "== web page: browser tests ==" >&2
     rm -rf build/web-test
-    (cd web && VELKA_WEB_ROOT="$root/build/web" VELKA_WEB_TEST_OUT="$root/build/web-test" npm run test:browser)
+    (cd web && VELKA_WEB_ROOT="$root/build/web" VELKA_WEB_TEST_OUT="$root/build/web-test" \
+        npm run test:browser)
 }
 
 package_web() {

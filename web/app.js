@@ -93,7 +93,6 @@ function render() {
   $("human").value = state.human;
   $("time").value = String(state.engineTimeMs);
   $("numbers").checked = state.showNumbers;
-  document.body.classList.toggle("busy", state.thinking !== null);
 }
 
 function reportEngineError(error) {
