@@ -18,8 +18,9 @@ void handleInfo(const char* line);
 bool readCommandLine(std::FILE* input, char* buffer, int capacity);
 // Reads and answers commands until END or end of input; returns the exit status.
 int runCommandLoop(std::FILE* input);
-// Whether the line's first word is a command (any other line is answered UNKNOWN).
-bool isCommand(const char* line);
+// Whether the loop answers the line without waiting for a think's move: a command that keeps off
+// the board, an unknown line, or a board command without its numbers (a parameter error).
+bool answeredAtOnce(const char* line);
 // Answers one line as the loop does; for lines other than END, whose ending of the loop it drops.
 void dispatchLine(char* line, std::FILE* input);
 

@@ -1,6 +1,5 @@
 #include "protocol/inline_think.h"
 
-#include <array>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -19,35 +18,6 @@ constexpr int64_t HostTurnIntervalMs = 25;
 
 std::FILE* serviceInput = nullptr;
 int64_t lastHostTurn = 0;
-
-struct NumberedCommand {
-    const char* keyword;
-    int numbers;
-};
-
-// The board commands that take numbers: without all of them the answer is a parameter error,
-// sent before the command would wait for the think.
-constexpr std::array<NumberedCommand, 5> NumberedCommands{{
-    {"START", 1},
-    {"RECTSTART", 2},
-    {"TURN", 2},
-    {"TAKEBACK", 2},
-    {"PLAY", 2},
-}};
-
-// Whether an engine with a ThinkThread answers the line without waiting for the think's move:
-// INFO, ABOUT, YXSTOP, unknown words, and board commands missing their numbers. Every other
-// command uses the board and waits, as does any command not named here.
-bool answeredAtOnce(const char* line) {
-    if (matchKeyword(line, "INFO") || matchKeyword(line, "ABOUT") || matchKeyword(line, "YXSTOP"))
-        return true;
-    for (const NumberedCommand& command : NumberedCommands) {
-        if (!matchKeyword(line, command.keyword)) continue;
-        std::array<int32_t, 2> numbers{};
-        return scanNumbers(line, true, numbers.data(), command.numbers) < command.numbers;
-    }
-    return !isCommand(line);
-}
 
 // The think's poll: the waiting lines in order, up to the first that must wait for the move;
 // that line and all after it stay on the input for the command loop.
