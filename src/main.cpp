@@ -1,8 +1,11 @@
 // pbrain-velka: a Gomoku and Renju engine for the tournament managers' line protocol on standard
 // input and output.
+#include <cstdio>
+
 #include "platform/platform.h"
 #include "protocol/commands.h"
 #include "protocol/game.h"
+#include "protocol/inline_think.h"
 #include "protocol/output.h"
 
 namespace {
@@ -21,7 +24,9 @@ int main() {
             "enter path to this exe file in players settings.",
             ManagerAddress);
     }
+    std::FILE* input = platform::managerInput();
     protocol::startThinkThread();
+    protocol::serveLinesDuringInlineThinks(input);
     protocol::startUp();
-    return protocol::runCommandLoop(stdin);
+    platform::exitProcess(protocol::runCommandLoop(input));
 }

@@ -50,9 +50,10 @@ void buildNearMask() {
     for (uint32_t high = 0; high < HalfCodes; ++high) {
         PatternEntry* run = &PatternTable[high << HighShift];
         for (uint32_t low = 0; low < HalfCodes; ++low) {
-            // Byte 0 holds the near bits; the whole entry is written as one word.
-            run[low] =
-                std::bit_cast<PatternEntry>(static_cast<uint64_t>(lowBits[low] | highBits[high]));
+            // Byte 0 holds the near bits; the whole entry is written as one word. (memcpy rather
+            // than std::bit_cast, which Emscripten's C++ library lacks.)
+            const uint64_t word = lowBits[low] | highBits[high];
+            std::memcpy(static_cast<void*>(&run[low]), &word, sizeof word);
         }
     }
 }

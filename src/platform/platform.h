@@ -1,8 +1,9 @@
-// The few operating-system calls the engine needs, with POSIX and Windows versions.
+// The few operating-system calls the engine needs, with POSIX, Windows and WebAssembly versions.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace velka::platform {
 
@@ -22,5 +23,25 @@ uint64_t peakResidentMemoryBytes();
 // nullptr when there is not enough. Give it back with releaseZeroedMemory and the same size.
 void* allocateZeroedMemory(size_t bytes);
 void releaseZeroedMemory(void* memory, size_t bytes);
+// Whether memory that the engine frees goes back to the system. A WebAssembly memory only grows,
+// so whatever the engine once held stays taken.
+bool freedMemoryReturns();
+
+// The stream of the manager's lines: standard input, or in WebAssembly a stream over the lines
+// that the JavaScript host queues (stdin under Node, messages in a Web Worker). Reading it waits
+// for input as reading a pipe does.
+std::FILE* managerInput();
+enum class WaitingInput { None, Line, End };
+// What waits on managerInput() without waiting for it: a whole line, copied into buffer (without
+// its line end, cut to capacity - 1 characters) and left unread; the end of the input; or None
+// while no whole line has arrived. Only the WebAssembly build looks ahead, between the lines it
+// reads; elsewhere always None.
+WaitingInput peekWaitingInput(char* buffer, int capacity);
+// Lets the host deliver input that arrived meanwhile: in WebAssembly one turn of the JavaScript
+// event loop; elsewhere nothing, since input arrives without the engine's help.
+void yieldToHost();
+// Ends the process with this exit status. (Under WebAssembly a main that has waited for the host
+// returns to no caller that would end the program.)
+[[noreturn]] void exitProcess(int status);
 
 }  // namespace velka::platform

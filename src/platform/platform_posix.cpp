@@ -1,7 +1,7 @@
-// POSIX versions of the platform calls. The whole file is compiled only outside Windows; the
-// Windows file carries the other half, so the choice of operating system is made here and nowhere
-// else.
-#ifndef _WIN32
+// POSIX versions of the platform calls. The whole file is compiled only outside Windows and
+// WebAssembly; the Windows and WebAssembly files carry the rest, so the choice of operating system
+// is made here and nowhere else.
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 
 #include <pthread.h>
 #include <sys/mman.h>
@@ -10,6 +10,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 
@@ -114,6 +115,24 @@ int32_t hardwareThreads() {
     return online > 0 ? static_cast<int32_t>(online < INT32_MAX ? online : INT32_MAX) : 1;
 }
 
+bool freedMemoryReturns() {
+    return true;
+}
+
+std::FILE* managerInput() {
+    return stdin;
+}
+
+WaitingInput peekWaitingInput(char*, int) {
+    return WaitingInput::None;
+}
+
+void yieldToHost() {}
+
+void exitProcess(int status) {
+    std::exit(status);
+}
+
 }  // namespace velka::platform
 
-#endif  // _WIN32
+#endif  // !_WIN32 && !__EMSCRIPTEN__

@@ -1,5 +1,6 @@
 // Windows versions of the platform calls. The whole file is compiled only for Windows; the POSIX
-// file carries the other half, so the choice of operating system is made here and nowhere else.
+// and WebAssembly files carry the rest, so the choice of operating system is made here and nowhere
+// else.
 #ifdef _WIN32
 
 #include "platform/platform.h"
@@ -13,6 +14,8 @@
 #include <windows.h>
 // windows.h must come first: psapi.h relies on its types.
 #include <psapi.h>
+
+#include <cstdlib>
 
 namespace velka::platform {
 
@@ -91,6 +94,24 @@ int32_t hardwareThreads() {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
+}
+
+bool freedMemoryReturns() {
+    return true;
+}
+
+std::FILE* managerInput() {
+    return stdin;
+}
+
+WaitingInput peekWaitingInput(char*, int) {
+    return WaitingInput::None;
+}
+
+void yieldToHost() {}
+
+void exitProcess(int status) {
+    std::exit(status);
 }
 
 }  // namespace velka::platform

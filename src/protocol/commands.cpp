@@ -188,29 +188,37 @@ Flow handlePlay(char* line, std::FILE*) {
 struct Command {
     const char* keyword;
     Flow (*handle)(char* line, std::FILE* input);
+    bool usesBoard;   // waits until no think runs
+    int32_t numbers;  // numbers that must follow the word; without them, an error at once
 };
 
 // Tried in this order; the first whose keyword matches the line's first word handles it.
 constexpr std::array<Command, 13> Commands{{
-    {"END", handleEnd},
-    {"START", handleStart},
-    {"TURN", handleTurn},
-    {"BEGIN", handleBegin},
-    {"BOARD", handleBoard},
-    {"INFO", handleInfoCommand},
-    {"ABOUT", handleAbout},
-    {"RECTSTART", handleRectStart},
-    {"RESTART", handleRestart},
-    {"TAKEBACK", handleTakeBack},
-    {"PLAY", handlePlay},
-    {"YXSTOP", handleStop},
-    {"FORBID", handleForbid},
+    {"END", handleEnd, true, 0},
+    {"START", handleStart, true, 1},
+    {"TURN", handleTurn, true, 2},
+    {"BEGIN", handleBegin, true, 0},
+    {"BOARD", handleBoard, true, 0},
+    {"INFO", handleInfoCommand, false, 0},
+    {"ABOUT", handleAbout, false, 0},
+    {"RECTSTART", handleRectStart, true, 2},
+    {"RESTART", handleRestart, true, 0},
+    {"TAKEBACK", handleTakeBack, true, 2},
+    {"PLAY", handlePlay, true, 2},
+    {"YXSTOP", handleStop, false, 0},
+    {"FORBID", handleForbid, true, 0},
 }};
 
-Flow dispatch(char* line, std::FILE* input) {
+const Command* findCommand(const char* line) {
     for (const Command& command : Commands) {
-        if (matchKeyword(line, command.keyword)) return command.handle(line, input);
+        if (matchKeyword(line, command.keyword)) return &command;
     }
+    return nullptr;
+}
+
+Flow dispatch(char* line, std::FILE* input) {
+    const Command* command = findCommand(line);
+    if (command != nullptr) return command->handle(line, input);
     sendUnknown("%s", line);
     return Flow::Continue;
 }
@@ -343,6 +351,17 @@ int runCommandLoop(std::FILE* input) {
     // The input ended without END: the manager is gone, so end as END would.
     finishSession();
     return 0;
+}
+
+bool answeredAtOnce(const char* line) {
+    const Command* command = findCommand(line);
+    if (command == nullptr || !command->usesBoard) return true;
+    std::array<int32_t, 2> numbers{};
+    return scanNumbers(line, true, numbers.data(), command->numbers) < command->numbers;
+}
+
+void dispatchLine(char* line, std::FILE* input) {
+    dispatch(line, input);
 }
 
 }  // namespace velka::protocol

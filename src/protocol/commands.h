@@ -18,6 +18,11 @@ void handleInfo(const char* line);
 bool readCommandLine(std::FILE* input, char* buffer, int capacity);
 // Reads and answers commands until END or end of input; returns the exit status.
 int runCommandLoop(std::FILE* input);
+// Whether the loop answers the line without waiting for a think's move: a command that keeps off
+// the board, an unknown line, or a board command without its numbers (a parameter error).
+bool answeredAtOnce(const char* line);
+// Answers one line as the loop does; for lines other than END, whose ending of the loop it drops.
+void dispatchLine(char* line, std::FILE* input);
 
 // Reads up to count decimal integers separated by commas, the way scanf reads "%*s%d,%d" (with
 // skipCommandWord) or "%d,%d,%d": white space may stand before a number, the comma must follow

@@ -108,7 +108,9 @@ void sendIterationReport(const search::IterationReport& report) {
 
 void startUp() {
     patterns::buildPatternTables(search::currentRuleVariant());
-    search::sizeMemory(search::StartUpMemoryLimit);
+    // Where freed memory stays taken, a table sized before the manager's max_memory arrives would
+    // hold its pages for good; there the first move sizes it.
+    if (platform::freedMemoryReturns()) search::sizeMemory(search::StartUpMemoryLimit);
     search::setIterationObserver(sendIterationReport);
 }
 
@@ -242,6 +244,10 @@ void startThinkThread() {
     if (platform::startThread(thinkThreadMain, nullptr, search::SearchStackBytes)) return;
     if (platform::startThread(thinkThreadMain, nullptr, FallbackThinkThreadStackBytes)) return;
     thinkInline = true;
+}
+
+bool thinksInline() {
+    return thinkInline;
 }
 
 void waitForIdle() {

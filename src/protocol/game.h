@@ -31,6 +31,8 @@ void sendForbiddenPoints();
 
 // Starts the ThinkThread (once, at start-up).
 void startThinkThread();
+// Whether thinks run on the command loop's own thread, no ThinkThread having started.
+bool thinksInline();
 // Blocks until no think is running.
 void waitForIdle();
 // Whether a think is under way (from startThinking until its move is sent); any thread may ask.

@@ -137,8 +137,12 @@ uint64_t nodesSoFar(const SearchThread& t) {
 }
 
 void reportLine(const Line& line, int32_t depth, int32_t score, uint64_t nodes) {
-    reportIteration(
-        {depth, score, 0, nodes, 0, {line.cells.data(), static_cast<size_t>(line.count)}});
+    IterationReport report{};
+    report.depth = depth;
+    report.score = score;
+    report.nodes = nodes;
+    report.pv = {line.cells.data(), static_cast<size_t>(line.count)};
+    reportIteration(report);
 }
 
 // Step 1 of every node, the one place where a search is stopped: the node limit at every node;

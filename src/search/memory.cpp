@@ -78,7 +78,8 @@ size_t resize(uint32_t limit, uint64_t reserve, bool measure, uint64_t givenWork
 
     int k = MaxMemoryLog2;
     if (limit != 0) {
-        const uint64_t workingSet = measure ? platform::residentMemoryBytes() : givenWorkingSet;
+        const uint64_t workingSet =
+            measure ? platform::residentMemoryBytes() + WorkingSetGrowth : givenWorkingSet;
         const uint64_t used =
             workingSet + reserve < workingSet ? ~uint64_t{0} : workingSet + reserve;
         while (k > 0 && exceedsLimit(k, used, limit)) --k;

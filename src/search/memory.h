@@ -23,6 +23,10 @@ inline constexpr uint8_t BoundLower = 130;
 inline constexpr uint8_t SlotEmpty = 127;
 inline constexpr int MaxMemoryLog2 = 24;
 inline constexpr uint32_t StartUpMemoryLimit = 104857600;
+// What the process may still touch after the table is sized, beside the table itself (stack depth
+// of the deepest searches, scratch lists first used later), counted in with the measured working
+// set so that the whole process stays within the limit.
+inline constexpr uint64_t WorkingSetGrowth = uint64_t{4} << 20;
 // What every hash word of a wiped entry holds.
 inline constexpr uint32_t WipedHashWord = 0x7F7F7F7F;
 inline constexpr uint8_t WipedDepth = 127;
@@ -65,11 +69,12 @@ void storeMemory(uint64_t hash, int32_t depth, int32_t value, uint8_t bound);
 // Empties every entry for the next move: a new generation, so no entry is touched (the whole table
 // is cleared only when the generation counter wraps round, once every 65535 moves).
 void wipeMemory();
-// limit in bytes, 0 for none; reserve: bytes that the process will use beside its present
-// resident set (the search threads' own memory). Returns the table size in bytes. The same limit
-// and reserve as last time keep the table and its contents.
+// A limit in bytes for the whole process, 0 for none: the table becomes the largest that fits
+// beside the measured working set, WorkingSetGrowth and the reserve: what the search threads will
+// add to the process (their state and stacks). Returns the table size in bytes. The same limit and
+// reserve as last time keep the table and its contents.
 size_t sizeMemory(uint32_t limit, uint64_t reserve = 0);
-// The same with the working set given instead of measured, so that tests can fix it.
+// The same with the working set (growth included) given, so that tests can fix it.
 size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet, uint64_t reserve = 0);
 // Frees the table; the static slot takes its place until the next sizing, which then builds a
 // table whatever its limit.

@@ -284,7 +284,7 @@ struct WinPlan {
 };
 WinPlan plan;
 
-// The position after the engine's move plan.line[plan.next] and the block behind it.
+// The hash after the engine's stone on move and the opponent's on block (if any).
 uint64_t hashAfterPair(uint64_t hash, int32_t move, int32_t block) {
     const board::EngineBoard& b = board::engineBoard;
     hash ^= b.zobristKeys[CellOwn * board::MaxCells + move];
@@ -314,19 +314,18 @@ int32_t continueWinLine(ThreatSearchKind kind) {
 }
 
 // Moves the plan past the move now played and reports the line still ahead.
-void playFromPlan(int32_t levels) {
+void playFromPlan(uint64_t levels) {
     const int32_t move = plan.line[plan.next];
     const int32_t block = plan.next + 1 < plan.length ? plan.line[plan.next + 1] : NoCell;
-    const int32_t plies = plan.length - plan.next;
+    IterationReport report{};
+    report.depth = plan.length - plan.next;
+    report.score = WinScore;
     // A line of odd length ends in the five; one of even length in a block forbidden to black,
     // after which the five comes.
-    const int32_t ownMoves = (plies + 1) / 2 + (plies % 2 == 0 ? 1 : 0);
-    reportIteration({plies,
-                     WinScore,
-                     ownMoves,
-                     static_cast<uint64_t>(levels),
-                     0,
-                     {plan.line.data() + plan.next, static_cast<size_t>(plies)}});
+    report.winMoves = (report.depth + 1) / 2 + (report.depth % 2 == 0 ? 1 : 0);
+    report.nodes = levels;
+    report.pv = {plan.line.data() + plan.next, static_cast<size_t>(report.depth)};
+    reportIteration(report);
     plan.expectedHash = hashAfterPair(board::engineBoard.hash, move, block);
     plan.next += 2;
 }
@@ -368,7 +367,7 @@ int32_t threatMove(ThreatSearchKind kind) {
         return NoCell;
     }
     adoptWinLine(kind);
-    playFromPlan(static_cast<int32_t>(lastStats.levels));
+    playFromPlan(lastStats.levels);
     return plan.line[0];
 }
 

@@ -41,7 +41,8 @@ int32_t computeBudget(int32_t emptyCells, int32_t timeLeft, int32_t turnLimit) {
     if (budget < MinimumBudget) budget = std::min<int64_t>(MinimumBudget, share);
     budget = std::min<int64_t>(
         budget, turnLimit > 0 ? int64_t{turnLimit} - AnswerMargin : int64_t{QuickBudget});
-    if (timeLeft != NoMatchClock) budget = std::min<int64_t>(budget, timeLeft - AnswerMargin);
+    if (timeLeft != NoMatchClock)
+        budget = std::min<int64_t>(budget, int64_t{timeLeft} - AnswerMargin);
     return static_cast<int32_t>(std::max<int64_t>(budget, 0));
 }
 

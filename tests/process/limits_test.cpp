@@ -89,29 +89,33 @@ TEST(Clocks, TurnLimitZeroGivesQuickButSensibleMoves) {
 }
 
 // A manager that sets timeout_match and never sends time_left: the engine spends the match time
-// from its own account, so fifteen moves take less than the limit.
+// from its own account, so fifteen moves of a real game (against a quick second engine) take
+// less than the limit.
 TEST(Clocks, AMatchLimitWithoutTimeLeftLinesIsKeptByTheEngine) {
     EngineProcess engine;
-    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    EngineProcess opponent;
+    ASSERT_TRUE(engine.running() && opponent.running()) << "cannot start " << engineCommand();
     expectAnswers(engine,
                   {"START 20 => OK", "INFO timeout_match 4000", "INFO timeout_turn 5000", "BEGIN"});
+    expectAnswers(opponent, {"START 20 => OK", "INFO timeout_turn 100"});
     Referee board(20, 20);
     int64_t used = 0;
     for (int move = 0; move < 15; ++move) {
-        const std::optional<Move> own = board.engineMove(engine);
+        const std::optional<Move> own = board.engineMove(engine, 1);
         ASSERT_TRUE(own);
         used += engine.sinceSend();
-        // The opponent answers next to the engine's stone, or anywhere free.
-        Move reply{own->x + 1, own->y + 1};
-        for (int i = 0; !board.legal(reply); ++i) reply = {i % 20, i / 20};
-        board.play(reply, 2);
-        engine.send("TURN " + text(reply));
+        if (board.wins(*own)) break;
+        opponent.send("TURN " + text(*own));
+        const std::optional<Move> reply = board.engineMove(opponent, 2);
+        ASSERT_TRUE(reply);
+        if (board.wins(*reply)) break;
+        engine.send("TURN " + text(*reply));
     }
-    board.engineMove(engine);
-    used += engine.sinceSend();
     EXPECT_LT(used, 4000);
-    engine.send("END");
-    EXPECT_EQ(engine.waitForExit(), 0);
+    for (EngineProcess* e : {&engine, &opponent}) {
+        e->send("END");
+        EXPECT_EQ(e->waitForExit(), 0);
+    }
 }
 
 // max_memory holds from the next move on whenever it arrives, also after START (the order in

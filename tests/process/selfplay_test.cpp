@@ -141,6 +141,39 @@ void playGame(int side, int rule) {
     }
 }
 
+// A game as a manager with a 3 s match clock runs it: each engine hears its time left before every
+// move and is charged each answer's time, measured here from the request to the answer; neither
+// may run out, however long the game.
+TEST(SelfPlay, AThreeSecondMatchClockIsNeverOverrun) {
+    EngineProcess engines[2];
+    int64_t left[2] = {3000, 3000};
+    for (EngineProcess& engine : engines) {
+        ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+        expectAnswers(engine, {"START 15 => OK", "INFO timeout_match 3000",
+                               "INFO timeout_turn 3000", "INFO max_memory 83886080"});
+    }
+    Referee board(15, 15);
+    std::optional<Move> last;
+    int moves = 0;
+    for (int who = 1; moves < 225; who ^= 3) {
+        EngineProcess& engine = engines[who - 1];
+        engine.send("INFO time_left " + std::to_string(left[who - 1]));
+        engine.send(last ? "TURN " + text(*last) : "BEGIN");
+        last = board.engineMove(engine, who, 5000);
+        ASSERT_TRUE(last) << "move " << moves + 1;
+        left[who - 1] -= engine.sinceSend();
+        ASSERT_GT(left[who - 1], 0) << "player " << who << " lost on time at move " << moves + 1;
+        ++moves;
+        if (board.wins(*last) || board.full()) break;
+    }
+    std::printf("3 s match clock: %d moves, time left %lld and %lld ms\n", moves,
+                static_cast<long long>(left[0]), static_cast<long long>(left[1]));
+    for (EngineProcess& engine : engines) {
+        engine.send("END");
+        EXPECT_EQ(engine.waitForExit(), 0);
+    }
+}
+
 TEST(SelfPlay, Freestyle15) {
     playGame(15, 0);
 }

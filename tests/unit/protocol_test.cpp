@@ -67,6 +67,17 @@ TEST(ScanNumbers, CommaMustFollowTheNumberAndBigNumbersSaturate) {
     for (const auto& [text, value] : integers) EXPECT_EQ(parseInteger(text), value) << text;
 }
 
+// A think that runs on the command loop's own thread serves only these lines while it runs:
+// what an engine with a ThinkThread answers without waiting for the move.
+TEST(AnsweredAtOnce, CommandsThatKeepOffTheBoardUnknownLinesAndParameterErrors) {
+    for (const char* line : {"INFO timeout_turn 5", "about", "YXSTOP", "FOO 1", "", "START",
+                             "TURN 5", "RECTSTART 5 ,6", "TAKEBACK x", "PLAY 3"})
+        EXPECT_TRUE(answeredAtOnce(line)) << line;
+    for (const char* line : {"END", "START 15", "TURN 1,2", "BEGIN", "BOARD", "RECTSTART 5,6",
+                             "RESTART", "TAKEBACK 1,1", "PLAY 3,3", "FORBID"})
+        EXPECT_FALSE(answeredAtOnce(line)) << line;
+}
+
 // Leaves the settings changed: nothing else here reads them, and a repeat gives the same result.
 TEST(Info, SetsTheNamedSettingOnly) {
     const struct {
