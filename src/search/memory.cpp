@@ -1,6 +1,5 @@
 #include "search/memory.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -27,12 +26,13 @@ SearchMemorySlot& slotOf(uint64_t hash) {
     return searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask];
 }
 
-// Relaxed is enough: a slot is a value of its own, and the check word catches a mixed pair.
-uint64_t loadWord(uint64_t& word) {
-    return std::atomic_ref<uint64_t>(word).load(std::memory_order_relaxed);
+// Relaxed is enough: a slot is a value of its own, and the check word catches a mixed pair. (The
+// builtins are what std::atomic_ref is made of; not every standard library here has that yet.)
+uint64_t loadWord(const uint64_t& word) {
+    return __atomic_load_n(&word, __ATOMIC_RELAXED);
 }
 void storeWord(uint64_t& word, uint64_t value) {
-    std::atomic_ref<uint64_t>(word).store(value, std::memory_order_relaxed);
+    __atomic_store_n(&word, value, __ATOMIC_RELAXED);
 }
 
 uint64_t packData(const SearchMemoryEntry& e) {
