@@ -1,7 +1,9 @@
 // The engine as a manager sees it: how long from starting the process until it answers ABOUT
-// (start-up builds the pattern tables first), and how much memory it holds once a board is set
-// up with the default max_memory and after its first move. The child process itself is handled
-// by process_posix.cpp or process_windows.cpp.
+// (start-up builds the pattern tables first); how much memory it holds once a board is set up
+// with the default max_memory and after its first move; how long a move takes beyond its search
+// (a one-ply search of a middle game: census, memory, threat search, the search's set-up and the
+// answer); and the peak memory of two search threads through a few moves of a second each. The
+// child process itself is handled by process_posix.cpp or process_windows.cpp.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -35,6 +37,44 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// A quiet middle game on 20 x 20 (no forced win for either side), as a BOARD block.
+bool sendQuietPosition(EngineProcess& engine) {
+    for (const char* line : {"BOARD", "9,9,1", "10,9,1", "12,12,1", "7,11,1", "10,10,2", "11,11,2",
+                             "8,9,2", "9,12,2", "DONE"}) {
+        if (!engine.send(line)) return false;
+    }
+    return true;
+}
+
+// Milliseconds from the request of each move to its answer, one-ply searches.
+std::vector<double> oneplyMoves(EngineProcess& engine, int moves) {
+    std::vector<double> times;
+    if (!engine.send("INFO max_depth 1")) return times;
+    for (int i = 0; i < moves; ++i) {
+        const auto asked = std::chrono::steady_clock::now();
+        if (!sendQuietPosition(engine) || !readAnswer(engine)) break;
+        const auto answered = std::chrono::steady_clock::now();
+        times.push_back(std::chrono::duration<double, std::milli>(answered - asked).count());
+    }
+    return times;
+}
+
+// The peak resident set of an engine with two search threads and the default max_memory after
+// the quiet position and five more moves of a second each; -1 when it could not be driven.
+double twoThreadPeak(const std::string& path) {
+    EngineProcess engine(path);
+    for (const char* line : {"INFO thread_num 2", "INFO timeout_turn 1000", "START 20"}) {
+        if (!engine.started() || !engine.send(line)) return -1;
+    }
+    if (readAnswer(engine) != "OK" || !sendQuietPosition(engine) || !readAnswer(engine)) return -1;
+    for (const char* reply : {"3,3", "16,16", "3,16", "16,3", "4,4"}) {
+        if (!engine.send(std::string("TURN ") + reply) || !readAnswer(engine)) return -1;
+    }
+    const double peak = engine.resident().peakMiB;
+    engine.finish();
+    return peak;
+}
+
 }  // namespace
 
 void benchProcess(const BenchOptions& options) {
@@ -43,7 +83,8 @@ void benchProcess(const BenchOptions& options) {
         std::fprintf(stderr, "engine not found at %s; process figures skipped\n", path.c_str());
         return;
     }
-    std::vector<double> startUp, peakAfterStart, rssAfterStart, peakAfterMove, rssAfterMove;
+    std::vector<double> startUp, peakAfterStart, rssAfterStart, peakAfterMove, rssAfterMove,
+        overhead;
     for (int rep = 0; rep < std::max(1, options.repetitions); ++rep) {
         const auto spawned = std::chrono::steady_clock::now();
         EngineProcess engine(path);
@@ -61,11 +102,12 @@ void benchProcess(const BenchOptions& options) {
         peakAfterStart.push_back(afterStart.peakMiB);
         rssAfterStart.push_back(afterStart.currentMiB);
 
-        // The first move wipes the whole SearchMemory, so every page of it is then resident.
         if (!engine.send("BEGIN") || !readAnswer(engine)) break;
         const ResidentMemory afterMove = engine.resident();
         peakAfterMove.push_back(afterMove.peakMiB);
         rssAfterMove.push_back(afterMove.currentMiB);
+        const std::vector<double> moves = oneplyMoves(engine, 10);
+        overhead.insert(overhead.end(), moves.begin(), moves.end());
         if (!engine.finish()) std::fprintf(stderr, "engine did not exit cleanly after END\n");
     }
     if (startUp.empty()) {
@@ -77,6 +119,8 @@ void benchProcess(const BenchOptions& options) {
     report("engine resident after START 20", median(rssAfterStart), "MiB");
     report("engine peak resident after first move", median(peakAfterMove), "MiB");
     report("engine resident after first move", median(rssAfterMove), "MiB");
+    report("engine move with a one-ply search (per-move overhead)", median(overhead), "ms");
+    report("engine peak resident, 2 threads, after 6 moves of 1 s", twoThreadPeak(path), "MiB");
 }
 
 }  // namespace velka::bench
