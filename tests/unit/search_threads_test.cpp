@@ -1,5 +1,5 @@
-// The main search with helper threads: the count clamped and kept, every search answered with a
-// move of the root list and the board left alone, wins found, and a stop that ends every thread.
+// The main search with helper threads: the count clamped, every search answered with a move of
+// the root list and the board left alone, wins found, and a stop that ends every thread.
 // Run under ThreadSanitizer too (the threading label), which checks the shared memory and the
 // hand-over between the threads.
 #include <gtest/gtest.h>
@@ -45,9 +45,10 @@ TEST_F(SearchThreads, CountIsClampedToTheProcessors) {
 
 // Each signature position under its rule, with as many threads as the machine allows up to four:
 // a move of the root list, the depth reached, the board untouched; a win found whatever thread
-// finds it first.
-TEST_F(SearchThreads, EveryThreadSearchesItsOwnBoardAndTheAnswerIsAMoveOfTheRoot) {
-    const int32_t threads = setSearchThreads(4);
+// finds it first; a node limit that ends the thinking thread ends its helpers too, so that the
+// next search can start at once.
+TEST_F(SearchThreads, HelpersSearchTheirOwnBoardsAndStopWithTheThinkingThread) {
+    setSearchThreads(4);
     for (const signature::Position& p : signature::Positions) {
         SCOPED_TRACE(p.name);
         signature::setUpPosition(p);
@@ -58,6 +59,9 @@ TEST_F(SearchThreads, EveryThreadSearchesItsOwnBoardAndTheAnswerIsAMoveOfTheRoot
         EXPECT_EQ(lastSearchStats().completedDepth, 5);
         EXPECT_FALSE(lastSearchStats().stopped);
     }
+    EXPECT_NE(searchBestMove(RuleVariant::Freestyle, {MaxSearchDepth, false, 20000}),
+              board::NoCell);
+    EXPECT_TRUE(lastSearchStats().stopped);
     // (7,7) makes a four and an open three.
     testing::freshBoard(15, 15);
     testing::placeRows(3, 7, {"OXXX"});
@@ -66,19 +70,6 @@ TEST_F(SearchThreads, EveryThreadSearchesItsOwnBoardAndTheAnswerIsAMoveOfTheRoot
     board::takeCensus(board::CellOwn);
     wipeMemory();
     EXPECT_EQ(searchBestMove(RuleVariant::Freestyle, {20, false, 0}), testing::at(7, 7));
-    EXPECT_GE(threads, 1);
-}
-
-// The node limit ends the thinking thread's search; its helpers end with it.
-TEST_F(SearchThreads, AStopEndsEveryThread) {
-    setSearchThreads(4);
-    signature::setUpPosition(signature::Positions[0]);
-    const testing::BoardUnchanged guard;
-    const int32_t move = searchBestMove(RuleVariant::Freestyle, {MaxSearchDepth, false, 20000});
-    EXPECT_NE(move, board::NoCell);
-    EXPECT_TRUE(lastSearchStats().stopped);
-    // Searching again right away works: every helper was done.
-    EXPECT_EQ(searchBestMove(RuleVariant::Freestyle, {3, false, 0}) != board::NoCell, true);
 }
 
 }  // namespace
