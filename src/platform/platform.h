@@ -18,11 +18,6 @@ bool startThread(void (*entry)(void*), void* argument, size_t stackBytes);
 int32_t hardwareThreads();
 // Peak resident set in bytes, for the benchmark; 0 when unknown.
 uint64_t peakResidentMemoryBytes();
-// Zero-filled memory straight from the operating system, on large pages where the system grants
-// them for the asking (a table read at random all over costs fewer address translations so);
-// nullptr when there is not enough. Give it back with releaseZeroedMemory and the same size.
-void* allocateZeroedMemory(size_t bytes);
-void releaseZeroedMemory(void* memory, size_t bytes);
 // Whether memory that the engine frees goes back to the system. A WebAssembly memory only grows,
 // so whatever the engine once held stays taken.
 bool freedMemoryReturns();

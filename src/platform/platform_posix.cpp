@@ -4,7 +4,6 @@
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 
 #include <pthread.h>
-#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -17,8 +16,6 @@
 namespace velka::platform {
 
 namespace {
-
-constexpr size_t LargePageBytes = size_t{2} << 20;
 
 struct ThreadStart {
     void (*entry)(void*);
@@ -82,32 +79,6 @@ bool startThread(void (*entry)(void*), void* argument, size_t stackBytes) {
     }
     pthread_attr_destroy(&attributes);
     return ok;
-}
-
-// Linux backs a region with 2 MiB pages when asked (transparent huge pages in "madvise" mode),
-// but only where the region is aligned to them: the mapping is made that much larger and cut to
-// an aligned part. Elsewhere the advice does not exist and the memory is the ordinary kind.
-void* allocateZeroedMemory(size_t bytes) {
-    const size_t mapped = bytes + LargePageBytes;
-    void* region =
-        mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (region == MAP_FAILED) return nullptr;
-    const uintptr_t start = reinterpret_cast<uintptr_t>(region);
-    const uintptr_t aligned = (start + LargePageBytes - 1) & ~uintptr_t{LargePageBytes - 1};
-    if (aligned > start) munmap(region, aligned - start);
-    const uintptr_t end = start + mapped;
-    if (end > aligned + bytes) {
-        munmap(reinterpret_cast<void*>(aligned + bytes), end - aligned - bytes);
-    }
-    void* memory = reinterpret_cast<void*>(aligned);
-#ifdef MADV_HUGEPAGE
-    madvise(memory, bytes, MADV_HUGEPAGE);
-#endif
-    return memory;
-}
-
-void releaseZeroedMemory(void* memory, size_t bytes) {
-    munmap(memory, bytes);
 }
 
 int32_t hardwareThreads() {

@@ -17,7 +17,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/platform.h"
 
@@ -77,15 +76,6 @@ bool startThread(void (*)(void*), void*, size_t) {
 
 int32_t hardwareThreads() {
     return 1;
-}
-
-// Fresh memory from the heap; it only grows, and pages have no size to choose.
-void* allocateZeroedMemory(size_t bytes) {
-    return calloc(1, bytes);
-}
-
-void releaseZeroedMemory(void* memory, size_t) {
-    free(memory);
 }
 
 std::FILE* managerInput() {

@@ -79,16 +79,6 @@ bool startThread(void (*entry)(void*), void* argument, size_t stackBytes) {
     return true;
 }
 
-// Committed pages of a fresh reservation read as zero. Large pages would need a privilege that
-// ordinary accounts lack, so these are ordinary ones.
-void* allocateZeroedMemory(size_t bytes) {
-    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-}
-
-void releaseZeroedMemory(void* memory, size_t) {
-    VirtualFree(memory, 0, MEM_RELEASE);
-}
-
 // The processors of the process's group: at most 64, as many as the engine's threads can use.
 int32_t hardwareThreads() {
     SYSTEM_INFO info;

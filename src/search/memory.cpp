@@ -1,5 +1,6 @@
 #include "search/memory.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -85,13 +86,13 @@ size_t resize(uint32_t limit, uint64_t reserve, bool measure, uint64_t givenWork
         while (k > 0 && exceedsLimit(k, used, limit)) --k;
     }
     for (; k > 0; --k) {
-        void* table = platform::allocateZeroedMemory(sizeof(SearchMemorySlot) << k);
+        void* table = std::calloc(size_t{1} << k, sizeof(SearchMemorySlot));
         if (table != nullptr) {
             searchMemory.table = static_cast<SearchMemorySlot*>(table);
             searchMemory.mask = (uint32_t{1} << k) - 1;
             searchMemory.size = sizeof(SearchMemorySlot) << k;
             searchMemory.k = k;
-            searchMemory.generation = 1;  // fresh zeros are generation 0: every entry empty
+            searchMemory.generation = 1;  // calloc's zeros are generation 0: every entry empty
             return searchMemory.size;
         }
     }
@@ -154,9 +155,7 @@ size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet, uint64_t re
 
 // Also forgets the last limit: the next sizing builds a table whatever its limit.
 void releaseMemory() {
-    if (searchMemory.table != &fallbackSlot) {
-        platform::releaseZeroedMemory(searchMemory.table, searchMemory.size);
-    }
+    if (searchMemory.table != &fallbackSlot) std::free(searchMemory.table);
     useFallback();
     searchMemory.sized = false;
 }
