@@ -1,4 +1,4 @@
-// What a cell is worth as a move for the side to move, as one number that orders the candidates
+// What a cell is worth as a move for the side to move, as numbers that order the candidates
 // exactly as the rules do (forced cells first, then by score, equal scores by the lower cell), so
 // that a plain maximum picks the best and the order, and with it every node count, is the same
 // with every compiler and every way of selecting.
@@ -21,34 +21,43 @@ inline int32_t candidateScore(int32_t mine, int32_t theirs) {
     return mine > theirs ? mine + OwnStrongBonus : theirs;
 }
 
-// A cell's worth as a move, as one number: the larger key is the better move. A cell that gives
-// a five, blocks the other side's five or makes a winning four is forced, and the largest key
-// picks among them as the rules do: an own five first (the lowest such cell), then the block (the
-// highest), then the four (the highest). Below them the scored cells, by score and then the lower
-// cell first. 0: the cell is worth nothing to either side.
+// A cell's worth as a move, as a rank: the forced kinds above every score (an own five, the block
+// of the other side's five, an own winning four), then the score; 0 when the cell is worth nothing
+// to either side. Ranks are 16 bits, so that a scan can take the best of eight cells at once.
+inline constexpr int16_t FourRank = 1024;
+inline constexpr int16_t BlockRank = 2048;
+inline constexpr int16_t FiveRank = 3072;
+static_assert(3 * StrongMoveValue <= FourRank, "scores stay under the forced ranks");
+
+inline int16_t candidateRank(int32_t mine, int32_t theirs) {
+    if (mine == patterns::MoveValueFive) return FiveRank;
+    if (theirs == patterns::MoveValueFive) return BlockRank;
+    if (mine == patterns::MoveValueWinningFour) return FourRank;
+    return static_cast<int16_t>(mine + theirs == 0 ? 0 : candidateScore(mine, theirs));
+}
+
+// Whether among cells of equal rank the highest comes first (a block and a four: the rules keep
+// the last such cell in index order) rather than the lowest.
+inline bool highestFirst(int32_t rank) {
+    return rank >= FourRank && rank < FiveRank;
+}
+
+// The whole order as one number, the larger key the better move: the rank, then the cell.
 inline constexpr int32_t CandidateCellBits = 13;
 inline constexpr uint32_t CandidateCellMask = (1u << CandidateCellBits) - 1;
-inline constexpr uint32_t ForcedKeyShift = 24;
-inline constexpr uint32_t FourKey = 1u << ForcedKeyShift;
-inline constexpr uint32_t BlockKey = 2u << ForcedKeyShift;
-inline constexpr uint32_t FiveKey = 3u << ForcedKeyShift;
 static_assert(board::MaxCells <= 1 << CandidateCellBits);
-// Scores stay below 3 * StrongMoveValue, under the forced keys.
-static_assert(3 * StrongMoveValue <= 1 << (ForcedKeyShift - CandidateCellBits));
 
-inline uint32_t candidateKey(int32_t mine, int32_t theirs, int32_t cell) {
-    const uint32_t lowerFirst = CandidateCellMask - static_cast<uint32_t>(cell);
-    if (mine == patterns::MoveValueFive) return FiveKey | lowerFirst;
-    if (theirs == patterns::MoveValueFive) return BlockKey | static_cast<uint32_t>(cell);
-    if (mine == patterns::MoveValueWinningFour) return FourKey | static_cast<uint32_t>(cell);
-    if (mine + theirs == 0) return 0;
-    return static_cast<uint32_t>(candidateScore(mine, theirs)) << CandidateCellBits | lowerFirst;
+inline uint32_t candidateKey(int32_t rank, int32_t cell) {
+    const uint32_t order = static_cast<uint32_t>(cell);
+    return static_cast<uint32_t>(rank) << CandidateCellBits |
+           (highestFirst(rank) ? order : CandidateCellMask - order);
 }
 
 inline int32_t keyCell(uint32_t key) {
     const uint32_t low = key & CandidateCellMask;
-    const bool lowerFirst = key < FourKey || key >= FiveKey;
-    return static_cast<int32_t>(lowerFirst ? CandidateCellMask - low : low);
+    return static_cast<int32_t>(highestFirst(static_cast<int32_t>(key >> CandidateCellBits))
+                                    ? low
+                                    : CandidateCellMask - low);
 }
 
 }  // namespace velka::search

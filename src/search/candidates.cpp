@@ -28,11 +28,12 @@ constexpr std::array<Offset, 32> NearbyShape = {{
     {-3, 3},  {0, 3},   {3, 3},                             //
 }};
 
-// The root looks further out than the inner candidates, so it makes the keys of its own cells.
+// The root looks further out than the inner candidates, so it ranks its own cells.
 uint32_t rootKey(const SearchBoard& sb, int32_t cell, int32_t side) {
     const int32_t mine = moveValue(sb, side, sb.quads[side - 1][cell]);
     const int32_t theirs = moveValue(sb, side ^ 3, sb.quads[2 - side][cell]);
-    return candidateKey(mine, theirs, cell);
+    const int16_t rank = candidateRank(mine, theirs);
+    return rank == 0 ? 0 : candidateKey(rank, cell);
 }
 
 }  // namespace
@@ -62,7 +63,7 @@ int32_t rootCandidates(SearchBoard& sb, const ScanArea& area, int32_t side, int3
             best.offer(rootKey(sb, s, side));
         }
     }
-    if (best.keys[0] >= FourKey) {
+    if (best.keys[0] >> CandidateCellBits >= static_cast<uint32_t>(FourRank)) {
         out[0] = keyCell(best.keys[0]);
         return 1;
     }

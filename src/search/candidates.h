@@ -1,6 +1,6 @@
 // Candidate generation: scores nearby empty cells by what a stone of either colour makes there,
 // returns them best first, or a single forced cell (own five, the opponent's five point, own
-// winning four). It reads the candidate keys that a SearchBoard keeps for every cell.
+// winning four). It reads the candidate ranks that a SearchBoard keeps for every cell.
 #pragma once
 
 #include <algorithm>
@@ -58,7 +58,7 @@ inline void refreshNearCells(SearchBoard& sb, const ScanArea& area) {
 }
 
 // The area's cells run from its first to its last in index order, with cells outside it in
-// between; those are no inner candidates, so their keys are 0.
+// between; those are no inner candidates, so their ranks are 0.
 inline int32_t areaFirst(const SearchBoard& sb, const ScanArea& area) {
     return area.y0 * sb.board.width + area.x0;
 }
@@ -109,15 +109,18 @@ struct CandidateList {
 inline bool startCandidates(SearchBoard& sb, const ScanArea& area, int32_t side,
                             CandidateList& list) {
     refreshNearCells(sb, area);
-    const uint32_t* keys = sb.keys[side - 1].data();
-    uint32_t best = 0;
-    for (int32_t s = areaFirst(sb, area); s <= areaLast(sb, area); ++s) {
-        best = std::max(best, keys[s]);
-    }
-    list.cells[0] = keyCell(best);
+    const int16_t* ranks = sb.ranks[side - 1].data();
+    const int32_t first = areaFirst(sb, area);
+    const int32_t last = areaLast(sb, area);
+    int16_t best = 0;
+    for (int32_t s = first; s <= last; ++s) best = std::max(best, ranks[s]);
     list.count = best != 0 ? 1 : 0;
-    list.complete = best == 0 || best >= FourKey;  // a forced cell comes alone
-    return best != 0;
+    list.complete = best == 0 || best >= FourRank;  // a forced cell comes alone
+    if (best == 0) return false;
+    int32_t cell = highestFirst(best) ? last : first;
+    while (ranks[cell] != best) cell += highestFirst(best) ? -1 : 1;
+    list.cells[0] = cell;
+    return true;
 }
 
 // Candidate i (from 0) of the list, or NoCell after the last.
@@ -125,9 +128,11 @@ inline int32_t candidateAt(SearchBoard& sb, const ScanArea& area, int32_t side, 
                            int32_t i) {
     if (i >= list.count && !list.complete) {
         refreshNearCells(sb, area);
-        const uint32_t* keys = sb.keys[side - 1].data();
+        const int16_t* ranks = sb.ranks[side - 1].data();
         BestKeys<InnerCandidateCapacity> best;
-        for (int32_t s = areaFirst(sb, area); s <= areaLast(sb, area); ++s) best.offer(keys[s]);
+        for (int32_t s = areaFirst(sb, area); s <= areaLast(sb, area); ++s) {
+            if (ranks[s] != 0) best.offer(candidateKey(ranks[s], s));
+        }
         list.count = 0;
         while (list.count < InnerCandidateCapacity && best.keys[list.count] != 0) {
             list.cells[list.count] = keyCell(best.keys[list.count]);

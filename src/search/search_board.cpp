@@ -48,10 +48,10 @@ void addStone(ShapeTotals& t, int32_t colour, uint32_t quad) {
 
 SavedCell savedCell(const SearchBoard& sb, int32_t cell) {
     return {cell,
-            sb.stale[cell],
-            sb.near[cell],
             {sb.quads[0][cell], sb.quads[1][cell]},
-            {sb.keys[0][cell], sb.keys[1][cell]}};
+            {sb.ranks[0][cell], sb.ranks[1][cell]},
+            sb.stale[cell],
+            sb.near[cell]};
 }
 
 // The totals when a stone of colour with the classes quad gets class k in direction d.
@@ -104,9 +104,9 @@ void resetSearchBoard(SearchBoard& sb, const board::EngineBoard& source, RuleVar
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
         for (int32_t i = 0; i < 2; ++i) {
             sb.quads[i][cell] = 0;
-            sb.keys[i][cell] = 0;
+            sb.ranks[i][cell] = 0;
         }
-        sb.stale[cell] = b.cells[cell] == CellEmpty ? StaleDirections | StaleKeys : 0;
+        sb.stale[cell] = b.cells[cell] == CellEmpty ? StaleDirections | StaleRanks : 0;
         sb.near[cell] = 0;
     }
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
@@ -133,8 +133,8 @@ void placeStone(SearchBoard& sb, int32_t cell, int32_t colour) {
     SavedCell* saved = sb.saved.data() + sb.savedCount;
     *saved++ = savedCell(sb, cell);
     sb.near[cell] = 0;
-    sb.keys[0][cell] = 0;
-    sb.keys[1][cell] = 0;
+    sb.ranks[0][cell] = 0;
+    sb.ranks[1][cell] = 0;
     board::setCell(b, cell, colour);
     // The stone makes what a stone of its colour on the empty cell would have made.
     addStone(sb.totals, colour, sb.quads[colour - 1][cell]);
@@ -145,7 +145,7 @@ void placeStone(SearchBoard& sb, int32_t cell, int32_t colour) {
         for (uint32_t bits = emptyCells(window); bits != 0; bits &= bits - 1) {
             const int32_t n = cell + offsets[windowCell(bits)];
             *saved++ = savedCell(sb, n);
-            sb.stale[n] |= static_cast<uint8_t>(1u << d) | StaleKeys;
+            sb.stale[n] |= static_cast<uint8_t>(1u << d) | StaleRanks;
             sb.near[n] += (bits & (0u - bits) & WithinTwoBits) != 0 ? 1 : 0;
         }
         for (uint32_t bits = stoneCells(window); bits != 0; bits &= bits - 1) {
@@ -191,7 +191,7 @@ void removeStone(SearchBoard& sb, int32_t cell) {
         sb.near[s.cell] = s.near;
         for (int32_t c = 0; c < 2; ++c) {
             sb.quads[c][s.cell] = s.quads[c];
-            sb.keys[c][s.cell] = s.keys[c];
+            sb.ranks[c][s.cell] = s.ranks[c];
         }
     }
     sb.savedCount = stone.savedFrom;

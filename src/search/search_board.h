@@ -5,7 +5,7 @@
 // Each cell keeps, per colour, the four classes (one per direction, as a ShapeQuadIndex) that a
 // stone of that colour makes there under the field that colour is judged by; each empty cell how
 // many stones lie within two cells along its lines (the inner candidates are the cells where that
-// is not 0) and, per side to move, its candidate key (what the cell is worth as that side's move;
+// is not 0) and, per side to move, its candidate rank (what the cell is worth as that side's move;
 // 0 on every cell that is no inner candidate). A stone on the board changes the windows of the
 // cells up to five steps away along its four lines and nothing else, so placing one touches at
 // most 40 cells:
@@ -39,7 +39,7 @@ inline constexpr int32_t CellsTouchedPerStone =
     1 + board::DirectionCount * (board::WindowCells - 1);
 
 inline constexpr uint8_t StaleDirections = 0x0F;  // bit d: the class in direction d
-inline constexpr uint8_t StaleKeys = 0x10;        // the candidate keys
+inline constexpr uint8_t StaleRanks = 0x10;       // the candidate ranks
 
 // The evaluation's sums over the stones; index colour code - 1.
 struct ShapeTotals {
@@ -57,10 +57,10 @@ struct ColourRules {
 
 struct SavedCell {
     int32_t cell;
+    std::array<uint32_t, 2> quads;
+    std::array<int16_t, 2> ranks;
     uint8_t stale;
     uint8_t near;
-    std::array<uint32_t, 2> quads;
-    std::array<uint32_t, 2> keys;
 };
 
 struct PlacedStone {
@@ -75,9 +75,9 @@ struct SearchBoard {
     // Per colour, per cell: what a stone of that colour makes there (on a stone's cell only its
     // own colour's classes are kept, and read).
     std::array<std::array<uint32_t, board::MaxCells>, 2> quads;
-    // Per side to move, per cell: the candidate key.
-    std::array<std::array<uint32_t, board::MaxCells>, 2> keys;
-    // Per cell, the StaleDirections and StaleKeys bits of what is out of date (0 on a stone's
+    // Per side to move, per cell: the candidate rank.
+    std::array<std::array<int16_t, board::MaxCells>, 2> ranks;
+    // Per cell, the StaleDirections and StaleRanks bits of what is out of date (0 on a stone's
     // cell); and per empty cell the stones within two cells along its lines (0 on a stone's cell).
     // Both are read eight cells at a time, hence the padding.
     std::array<uint8_t, board::MaxCells + 8> stale;
@@ -134,14 +134,14 @@ inline void refreshShapes(SearchBoard& sb, int32_t cell) {
     sb.quads[1][cell] = quad2;
     sb.stale[cell] = 0;
     if (sb.near[cell] == 0) {  // no inner candidate (the root looks further out by itself)
-        sb.keys[0][cell] = 0;
-        sb.keys[1][cell] = 0;
+        sb.ranks[0][cell] = 0;
+        sb.ranks[1][cell] = 0;
         return;
     }
     const int32_t value1 = moveValue(sb, 1, quad1);
     const int32_t value2 = moveValue(sb, 2, quad2);
-    sb.keys[0][cell] = candidateKey(value1, value2, cell);
-    sb.keys[1][cell] = candidateKey(value2, value1, cell);
+    sb.ranks[0][cell] = candidateRank(value1, value2);
+    sb.ranks[1][cell] = candidateRank(value2, value1);
 }
 
 // Places a stone of colour (1 or 2) on the empty cell; removeStone takes back the last one placed.

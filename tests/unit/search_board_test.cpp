@@ -61,7 +61,7 @@ int32_t plainEvaluation(const SearchBoard& sb, int32_t side) {
 
 // What the search may read of the board equals what a fresh board says: a stone's classes, and
 // on an empty cell the near count, every class not marked out of date and, unless anything is,
-// the candidate keys (0 on every cell that is no inner candidate). And the evaluation.
+// the candidate ranks (0 on every cell that is no inner candidate). And the evaluation.
 void expectAsFresh(const SearchBoard& sb) {
     static SearchBoard fresh;
     resetSearchBoard(fresh, sb.board, sb.variant);
@@ -72,7 +72,7 @@ void expectAsFresh(const SearchBoard& sb) {
         const int32_t colour = sb.board.cells[cell];
         if (colour != board::CellEmpty) {
             ASSERT_EQ(sb.quads[colour - 1][cell], fresh.quads[colour - 1][cell]);
-            ASSERT_EQ(sb.near[cell] | sb.stale[cell] | sb.keys[0][cell] | sb.keys[1][cell], 0u);
+            ASSERT_EQ(sb.near[cell] | sb.stale[cell] | sb.ranks[0][cell] | sb.ranks[1][cell], 0);
             continue;
         }
         ASSERT_EQ(sb.near[cell], fresh.near[cell]);
@@ -83,8 +83,8 @@ void expectAsFresh(const SearchBoard& sb) {
             }
         }
         if (sb.stale[cell] == 0) {
-            ASSERT_EQ(sb.keys[0][cell], fresh.keys[0][cell]);
-            ASSERT_EQ(sb.keys[1][cell], fresh.keys[1][cell]);
+            ASSERT_EQ(sb.ranks[0][cell], fresh.ranks[0][cell]);
+            ASSERT_EQ(sb.ranks[1][cell], fresh.ranks[1][cell]);
         }
     }
     for (int32_t side : {1, 2}) {
