@@ -1,6 +1,6 @@
 // POSIX versions of the platform calls. The whole file is compiled only outside Windows and
-// WebAssembly; the Windows and WebAssembly files carry the rest, so the choice of operating system
-// is made here and nowhere else.
+// WebAssembly; the Windows and WebAssembly files carry the rest, and platform_native.cpp what POSIX
+// and Windows share, so the choice of operating system is made here and nowhere else.
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 
 #include <pthread.h>
@@ -9,7 +9,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/platform.h"
 
@@ -84,24 +83,6 @@ bool startThread(void (*entry)(void*), void* argument, size_t stackBytes) {
 int32_t hardwareThreads() {
     const long online = sysconf(_SC_NPROCESSORS_ONLN);
     return online > 0 ? static_cast<int32_t>(online < INT32_MAX ? online : INT32_MAX) : 1;
-}
-
-bool freedMemoryReturns() {
-    return true;
-}
-
-std::FILE* managerInput() {
-    return stdin;
-}
-
-WaitingInput peekWaitingInput(char*, int) {
-    return WaitingInput::None;
-}
-
-void yieldToHost() {}
-
-void exitProcess(int status) {
-    std::exit(status);
 }
 
 }  // namespace velka::platform

@@ -1,6 +1,6 @@
 // Windows versions of the platform calls. The whole file is compiled only for Windows; the POSIX
-// and WebAssembly files carry the rest, so the choice of operating system is made here and nowhere
-// else.
+// and WebAssembly files carry the rest, and platform_native.cpp what POSIX and Windows share, so
+// the choice of operating system is made here and nowhere else.
 #ifdef _WIN32
 
 #include "platform/platform.h"
@@ -14,8 +14,6 @@
 #include <windows.h>
 // windows.h must come first: psapi.h relies on its types.
 #include <psapi.h>
-
-#include <cstdlib>
 
 namespace velka::platform {
 
@@ -84,24 +82,6 @@ int32_t hardwareThreads() {
     SYSTEM_INFO info;
     GetSystemInfo(&info);
     return info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
-}
-
-bool freedMemoryReturns() {
-    return true;
-}
-
-std::FILE* managerInput() {
-    return stdin;
-}
-
-WaitingInput peekWaitingInput(char*, int) {
-    return WaitingInput::None;
-}
-
-void yieldToHost() {}
-
-void exitProcess(int status) {
-    std::exit(status);
 }
 
 }  // namespace velka::platform
