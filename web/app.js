@@ -144,21 +144,27 @@ function onAnalysis(signal) {
   };
 }
 
-async function engineMove() {
+// The engine's move on the position as it stands, with its analysis lines shown as they come; null
+// when the position changed meanwhile or the engine failed (which is reported).
+async function think(timeMs) {
   const signal = positionRequests.signal;
-  state.thinking = "move";
   render();
-  let move;
   try {
-    move = await engine.think(snapshot(state.game), state.engineTimeMs, {
+    const move = await engine.think(snapshot(state.game), timeMs, {
       signal,
       onAnalysis: onAnalysis(signal),
     });
+    return signal.aborted ? null : move;
   } catch (error) {
     if (!signal.aborted) reportEngineError(error);
-    return;
+    return null;
   }
-  if (signal.aborted || move === null) return;
+}
+
+async function engineMove() {
+  state.thinking = "move";
+  const move = await think(state.engineTimeMs);
+  if (move === null) return;
   const error = playMove(state.game, move.x, move.y);
   if (error !== null) {
     state.thinking = null;
@@ -170,21 +176,10 @@ async function engineMove() {
 }
 
 async function analyse() {
-  const signal = positionRequests.signal;
   state.analysing = true;
   state.thinking = "analyse";
-  render();
-  let move;
-  try {
-    move = await engine.think(snapshot(state.game), AnalysisTimeMs, {
-      signal,
-      onAnalysis: onAnalysis(signal),
-    });
-  } catch (error) {
-    if (!signal.aborted) reportEngineError(error);
-    return;
-  }
-  if (signal.aborted || move === null) return;
+  const move = await think(AnalysisTimeMs);
+  if (move === null) return;
   state.thinking = null;
   state.analysing = false;
   state.analysis.best = move;
