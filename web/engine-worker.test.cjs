@@ -6,6 +6,7 @@
 "use strict";
 
 const assert = require("node:assert/strict");
+const { on } = require("node:events");
 const path = require("node:path");
 const { test } = require("node:test");
 const { Worker } = require("node:worker_threads");
@@ -31,27 +32,14 @@ parentPort.on("message", (data) => self.onmessage({ data }));
 vm.runInThisContext(fs.readFileSync(workerData.script, "utf8"), { filename: workerData.script });
 }`;
 
-// The worker, and its answers in order: next() resolves to the next one.
+// The worker, and its messages in order: next() resolves to the next one.
 function startWorker() {
-  const worker = new Worker(workerGlobals, {
-    eval: true,
-    workerData: { engine, script: path.join(__dirname, "engine-worker.js") },
-  });
-  const answers = [];
-  const waiting = [];
-  let closed = false;
-  worker.on("message", (data) => {
-    if (data && data.closed) closed = true;
-    else if (waiting.length > 0) waiting.shift()(data);
-    else answers.push(data);
-  });
+  const script = path.join(__dirname, "engine-worker.js");
+  const worker = new Worker(workerGlobals, { eval: true, workerData: { engine, script } });
+  const messages = on(worker, "message");
   return {
     send: (...lines) => lines.forEach((line) => worker.postMessage(line)),
-    next: () =>
-      answers.length > 0
-        ? Promise.resolve(answers.shift())
-        : new Promise((resolve) => waiting.push(resolve)),
-    closed: () => closed,
+    next: async () => (await messages.next()).value[0],
     exited: new Promise((resolve) => worker.on("exit", resolve)),
   };
 }
@@ -80,6 +68,6 @@ test("queued lines, ABOUT during a think, YXSTOP and END", { timeout: 30000 }, a
   assert.ok(Date.now() - asked < 2000);
   assert.equal(await worker.next(), "OK");
   worker.send("END");
+  assert.deepEqual(await worker.next(), { closed: true });
   assert.equal(await worker.exited, 0);
-  assert.ok(worker.closed());
 });

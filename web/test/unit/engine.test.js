@@ -2,7 +2,7 @@ import assert from "node:assert/strict";
 import { test } from "node:test";
 
 import { Engine, MaxMemoryBytes, parseAnalysis } from "../../engine.js";
-import { Rule, createGame } from "../../game.js";
+import { Rule, replayGame } from "../../game.js";
 import { parseMoves } from "../../notation.js";
 
 // The worker's side of the conversation, played by the test: it records the lines the page sends.
@@ -18,10 +18,7 @@ class Port extends EventTarget {
   }
 }
 
-const gameOf = (text, rule = Rule.freestyle) => ({
-  ...createGame(15, 15, rule),
-  moves: parseMoves(text, 15, 15),
-});
+const gameOf = (text, rule = Rule.freestyle) => replayGame(15, 15, rule, parseMoves(text, 15, 15));
 
 test("analysis lines are read by key, with scores, wins in N and the variation", () => {
   assert.deepEqual(parseAnalysis("depth 7 score -35 nodes 12000 nps 400000 time 30 pv 7,7 8,8"), {
@@ -69,8 +66,17 @@ test("a think sends the whole position from the engine's side and returns the mo
   assert.match(await port.reply(), /^INFO rule 0;/);
   await port.reply("1,1");
   engine.newGame();
-  engine.think(gameOf(""), 100);
+  const last = engine.think(gameOf(""), 100);
   assert.equal(await port.reply(), "START 15");
+
+  // Stray errors are reported; the worker failing rejects the waiting request too.
+  const errors = [];
+  engine.onError = (line) => errors.push(line);
+  await port.reply("OK");
+  await port.reply("ERROR something odd");
+  port.dispatchEvent(Object.assign(new Event("error"), { message: "wasm failed to load" }));
+  await assert.rejects(last, /wasm failed to load/);
+  assert.deepEqual(errors, ["ERROR something odd", "wasm failed to load"]);
 });
 
 test("stop sends YXSTOP to a running think, and to a think still queued once it starts", async () => {
@@ -126,17 +132,4 @@ test("forbidden points: the position is set up once, by a short think that is ta
   await port.reply("8,6");
   engine.forbidden(gameOf("h8i9", Rule.renju));
   assert.equal(await port.reply(), "INFO rule 4; FORBID");
-});
-
-test("the worker failing rejects the waiting request and is reported", async () => {
-  const port = new Port();
-  const engine = new Engine(port);
-  const errors = [];
-  engine.onError = (line) => errors.push(line);
-  const about = engine.about();
-  await port.reply();
-  await port.reply("ERROR something odd");
-  port.dispatchEvent(Object.assign(new Event("error"), { message: "wasm failed to load" }));
-  await assert.rejects(about, /wasm failed to load/);
-  assert.deepEqual(errors, ["ERROR something odd", "wasm failed to load"]);
 });

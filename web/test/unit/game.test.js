@@ -1,16 +1,7 @@
 import assert from "node:assert/strict";
 import { test } from "node:test";
 
-import {
-  Rule,
-  createGame,
-  gameResult,
-  playMove,
-  replayGame,
-  sideToMove,
-  stoneAt,
-  takeBackMove,
-} from "../../game.js";
+import { Rule, createGame, gameResult, playMove, replayGame, sideToMove } from "../../game.js";
 import { formatPoint, parseMoves } from "../../notation.js";
 
 const replay = (text, rule = Rule.freestyle) => replayGame(15, 15, rule, parseMoves(text, 15, 15));
@@ -55,14 +46,9 @@ test("a full board without five is a draw, and only a full one", () => {
 
 test("moves alternate from black; taken points, points off the board and moves past the end are refused", () => {
   const game = replay("h8i9");
-  assert.deepEqual(
-    [stoneAt(game, 7, 7), stoneAt(game, 8, 6), sideToMove(game)],
-    ["black", "white", "black"],
-  );
-  assert.match(playMove(game, 7, 7), /h8 is already taken/);
+  assert.equal(sideToMove(game), "black");
+  assert.match(playMove(game, 8, 6), /i9 is already taken/);
   assert.match(playMove(game, 15, 0), /off the board/);
-  assert.deepEqual(takeBackMove(game), { x: 8, y: 6 });
-  assert.equal(sideToMove(game), "white");
   assert.throws(() => replay("h8i9h8"), /Move 3, h8, is on a point already taken by move 1/);
   assert.throws(() => replay(`${Five}o15`), /already over after move 9; move 10, o15/);
 });

@@ -25,7 +25,6 @@ test("every point is named, with its stone, number, last move, forbidden, best m
     preview: parseMoves("h8j10k11", 15, 15),
   });
   const points = new Map(boardView(state).points.map((p) => [p.name, describePoint(p)]));
-  assert.equal(points.size, 225);
   const expected = { h8: "black 1", i9: "white 2 last", h9: "forbidden", a15: "empty best" };
   // The variation runs from the side to move on and is never drawn over a stone (h8).
   Object.assign(expected, { j10: "empty white 2", k11: "empty black 3", a1: "empty" });
