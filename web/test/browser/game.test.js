@@ -1,201 +1,104 @@
-// Whole games against velka, played as a person plays them: by clicking and by keyboard.
+// Games against velka, played as a person plays them: by clicking, by keyboard and by touch.
 
 import assert from "node:assert/strict";
 import { mkdir } from "node:fs/promises";
 import path from "node:path";
-import { after, before, test } from "node:test";
 
-import {
-  OutputDirectory,
-  nameOf,
-  openSite,
-  pointOf,
-  readBoard,
-  stones,
-  turnText,
-  waitForTurn,
-} from "./harness.js";
+import { OutputDirectory, pageTest } from "./harness.js";
 
-const Size = 15;
-const Other = { black: "white", white: "black" };
-let site;
+const pointOf = (name) => ({ x: name.charCodeAt(0) - 97, y: 15 - Number(name.slice(1)) });
 
-before(async () => {
-  site = await openSite();
-});
-after(() => site?.close());
-
-// The test's own player: the empty point that makes its longest line, or blocks the opponent's
-// longest one, nearer the centre on ties. Weak, but it makes fives when left alone.
-function chooseMove(board, colour) {
-  const at = (x, y) => board.get(nameOf({ x, y }, Size))?.content;
-  let best = null;
-  for (const [name, point] of board) {
-    if (point.content !== "empty") continue;
-    const { x, y } = pointOf(name, Size);
-    let score = 0;
-    for (const [dx, dy] of [
-      [1, 0],
-      [0, 1],
-      [1, 1],
-      [1, -1],
-    ]) {
-      for (const [who, weight] of [
-        [colour, 0],
-        [Other[colour], 0.5],
-      ]) {
-        let run = 1;
-        for (const sign of [1, -1]) {
-          for (let k = 1; at(x + sign * k * dx, y + sign * k * dy) === who; k++) run++;
-        }
-        score = Math.max(score, run - weight);
-      }
-    }
-    score -= (Math.abs(x - 7) + Math.abs(y - 7)) / 100;
-    if (best === null || score > best.score) best = { name, score };
-  }
-  return best.name;
+// The test's own player: the empty point nearest the centre, so that velka must block, and wins.
+function chooseMove(board) {
+  const distance = (name) => Math.hypot(pointOf(name).x - 7, pointOf(name).y - 7);
+  return board.stones("empty").sort((a, b) => distance(a) - distance(b) || a.localeCompare(b))[0];
 }
 
-async function focusedName(page) {
-  const snapshot = await page.locator(":focus").ariaSnapshot();
-  return /button "([^,"]+)/.exec(snapshot)[1];
-}
-
-// Moves the board's focus to `target` with the arrow keys, then plays it with Enter or Space.
-async function playByKeyboard(page, target, key) {
+// Moves the board's focus to `target` with the arrow keys, then plays it with `key`.
+async function playByKeyboard({ page }, target, key) {
+  const focused = async () => /"([^,"]+)/.exec(await page.locator(":focus").ariaSnapshot())[1];
   await page.locator('.points button[tabindex="0"]').focus();
-  const from = pointOf(await focusedName(page), Size);
-  const to = pointOf(target, Size);
-  for (let i = 0; i < Math.abs(to.x - from.x); i++) {
-    await page.keyboard.press(to.x > from.x ? "ArrowRight" : "ArrowLeft");
-  }
-  for (let i = 0; i < Math.abs(to.y - from.y); i++) {
-    await page.keyboard.press(to.y > from.y ? "ArrowDown" : "ArrowUp");
-  }
-  assert.equal(await focusedName(page), target);
+  const [from, to] = [pointOf(await focused()), pointOf(target)];
+  const press = async (steps, back, forward) => {
+    for (let i = 0; i < Math.abs(steps); i++) await page.keyboard.press(steps > 0 ? forward : back);
+  };
+  await press(to.x - from.x, "ArrowLeft", "ArrowRight");
+  await press(to.y - from.y, "ArrowUp", "ArrowDown");
+  assert.equal(await focused(), target);
   await page.keyboard.press(key);
 }
 
-async function newGame(page, human) {
-  await page.locator("#size").selectOption(String(Size));
-  await page.locator("#rule").selectOption("0");
-  await page.locator("#time").selectOption("100");
-  await page.locator("#human").selectOption(human);
-  await page.getByRole("button", { name: "New game" }).click();
-  await waitForTurn(page);
+async function newGame(ui, human) {
+  await ui.choose({ size: 15, rule: 0, time: 100, human });
+  await ui.button("New game").click();
+  await ui.waitForTurn();
 }
 
-test("a whole game against velka, by mouse and keyboard, ends with a five on the board", async () => {
-  const { page, problems, close } = await site.newPage();
-  await newGame(page, "black");
-  let board = await readBoard(page);
-  assert.equal(board.size, Size * Size);
-  assert.equal(stones(board, "black").length + stones(board, "white").length, 0);
-  // Exactly one point is in the tab order.
-  assert.equal(await page.locator('.points button[tabindex="0"]').count(), 1);
-
-  for (let turn = 0; !/wins|Draw/.test(await turnText(page)); turn++) {
+pageTest("a whole game by mouse and keyboard, to a five on the board", async (ui) => {
+  await newGame(ui, "black");
+  let board = await ui.board();
+  for (let turn = 0; !/wins|Draw/.test(await ui.turn()); turn++) {
     assert.ok(turn < 120, "the game should end");
-    const move = chooseMove(board, "black");
-    if (turn % 3 === 0) await page.getByRole("button", { name: `${move}, empty` }).click();
-    else await playByKeyboard(page, move, turn % 3 === 1 ? "Enter" : "Space");
-    await waitForTurn(page);
+    const move = chooseMove(board);
+    if (turn % 3 === 0) await ui.button(`${move}, empty`).click();
+    else await playByKeyboard(ui, move, turn % 3 === 1 ? "Enter" : "Space");
+    await ui.waitForTurn();
 
-    const next = await readBoard(page);
-    const added = [...next].filter(([name, p]) => p.content !== board.get(name).content);
-    assert.equal(board.get(move).content, "empty");
-    assert.equal(next.get(move).content, "black", `${move} should be black`);
-    const won = /Black wins/.test(await turnText(page));
-    assert.equal(added.length, won ? 1 : 2, "one stone from each side");
-    if (!won) {
-      const [reply, point] = added.find(([name]) => name !== move);
-      assert.equal(point.content, "white", `velka's move ${reply} is white`);
-      assert.ok(point.last, `velka's move ${reply} is marked as the last move`);
-      assert.match(
-        await page.locator("#message").textContent(),
-        new RegExp(`velka played ${reply}\\.`),
-      );
-    }
-    for (const [name, point] of board) {
-      if (point.content === "black" || point.content === "white") {
-        assert.equal(next.get(name).content, point.content, `${name} keeps its stone`);
-      }
+    // The player's stone, and velka's answer unless black has won: on an empty point, white,
+    // marked as the last move and named. Nothing else changes.
+    const next = await ui.board();
+    const changes = [...next].filter(([name, p]) => p.content !== board.get(name).content);
+    assert.equal(changes.length, /Black wins/.test(await ui.turn()) ? 1 : 2);
+    assert.equal(next.get(move).content, "black");
+    const [reply, point] = changes.find(([name]) => name !== move) ?? [];
+    if (reply) {
+      assert.equal(board.get(reply).content, "empty", reply);
+      assert.deepEqual([point.content, point.last], ["white", true]);
+      assert.equal(await ui.message(), `velka played ${reply}.`);
     }
     board = next;
   }
 
-  // The five: five stones of the winner's colour in one line, named as such.
-  const text = await turnText(page);
-  const winner = /^Black/.test(text) ? "black" : "white";
-  assert.match(text, /wins with five/);
+  // Five stones of the winner's colour, side by side in one line and named as such; no more play.
+  const winner = /^(Black|White) .*wins with five/.exec(await ui.turn())[1].toLowerCase();
   const five = [...board].filter(([, p]) => p.five);
-  assert.equal(five.length, 5);
-  assert.ok(five.every(([, p]) => p.content === winner));
-  const cells = five.map(([name]) => pointOf(name, Size)).sort((a, b) => a.x - b.x || a.y - b.y);
-  const step = { x: cells[1].x - cells[0].x, y: cells[1].y - cells[0].y };
-  assert.ok(Math.abs(step.x) <= 1 && Math.abs(step.y) <= 1);
-  cells.forEach((cell, i) => {
-    assert.deepEqual(cell, { x: cells[0].x + i * step.x, y: cells[0].y + i * step.y });
-  });
-  // Nothing more can be played.
-  assert.ok(await page.getByRole("button", { name: "Engine move" }).isDisabled());
+  const names = five.map(([name]) => name).join(" ");
+  assert.ok(five.length === 5 && five.every(([, p]) => p.content === winner), names);
+  const cells = five.map(([name]) => pointOf(name));
+  const [dx, dy] = [cells[1].x - cells[0].x, cells[1].y - cells[0].y];
+  const starts = new Set(cells.map(({ x, y }, i) => `${x - i * dx},${y - i * dy}`));
+  assert.ok(Math.max(Math.abs(dx), Math.abs(dy)) === 1 && starts.size === 1, names);
+  assert.ok(await ui.button("Engine move").isDisabled());
 
-  await page.evaluate(() => document.activeElement?.blur());
+  await ui.page.evaluate(() => document.activeElement?.blur());
   await mkdir(OutputDirectory, { recursive: true });
-  await page.locator("#board").screenshot({ path: path.join(OutputDirectory, "final-board.png") });
-  assert.deepEqual(problems, []);
-  await close();
+  const screenshot = path.join(OutputDirectory, "final-board.png");
+  await ui.page.locator("#board").screenshot({ path: screenshot });
 });
 
-test("take back returns to the player's turn; velka can open as black", async () => {
-  const { page, problems, close } = await site.newPage();
-  await newGame(page, "black");
-  for (const choices of [["h8"], ["g6", "j10", "f5"]]) {
-    const board = await readBoard(page);
-    const move = choices.find((name) => board.get(name).content === "empty");
-    await page.getByRole("button", { name: `${move}, empty` }).click();
-    await waitForTurn(page);
-    const after = await readBoard(page);
-    assert.equal(stones(after, "white").length, stones(board, "white").length + 1);
-  }
-  const before = await readBoard(page);
-  assert.equal(stones(before, "black").length, 2);
-  await page.getByRole("button", { name: "Take back" }).click();
-  const taken = await readBoard(page);
+const Phone = { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true };
+
+pageTest("on a phone: the board fits, touch plays, take back, velka opens", Phone, async (ui) => {
+  await newGame(ui, "black");
+  const box = await ui.page.locator(".points").boundingBox();
+  assert.ok(box.x >= 0 && box.x + box.width <= 390 && box.width > 300, JSON.stringify(box));
+  assert.ok(await ui.page.evaluate(() => document.documentElement.scrollWidth <= 390));
+
+  await ui.button("h8, empty").tap();
+  await ui.waitForTurn();
+  const first = await ui.board();
+  await ui.button(first.get("g6").content === "empty" ? "g6, empty" : "j10, empty").tap();
+  await ui.waitForTurn();
   // The player's last stone and velka's answer to it are gone; the rest stays.
-  assert.deepEqual(stones(taken, "black"), ["h8"]);
-  assert.equal(stones(taken, "white").length, 1);
-  assert.ok(stones(before, "white").includes(stones(taken, "white")[0]));
-  assert.match(await turnText(page), /Black to move: your turn/);
+  await ui.button("Take back").tap();
+  const taken = await ui.board();
+  assert.deepEqual(taken.stones("black"), ["h8"]);
+  assert.deepEqual(taken.stones("white"), first.stones("white"));
+  assert.match(await ui.turn(), /Black to move: your turn/);
 
   // Playing white: velka opens with black at once.
-  await newGame(page, "white");
-  const opened = await readBoard(page);
-  assert.equal(stones(opened, "black").length, 1);
-  assert.equal(stones(opened, "white").length, 0);
-  assert.match(await turnText(page), /White to move: your turn/);
-  assert.deepEqual(problems, []);
-  await close();
-});
-
-test("on a phone the board fits the screen and is played by touch", async () => {
-  const { page, problems, close } = await site.newPage({
-    viewport: { width: 390, height: 844 },
-    hasTouch: true,
-    isMobile: true,
-  });
-  await newGame(page, "black");
-  const box = await page.locator(".points").boundingBox();
-  assert.ok(box.x >= 0 && box.x + box.width <= 390, `board at ${box.x}..${box.x + box.width}`);
-  assert.ok(box.width > 300, `board ${box.width} px wide`);
-  const scrollWidth = await page.evaluate(() => document.documentElement.scrollWidth);
-  assert.ok(scrollWidth <= 390, `page ${scrollWidth} px wide`);
-  await page.getByRole("button", { name: "h8, empty" }).tap();
-  await waitForTurn(page);
-  const board = await readBoard(page);
-  assert.equal(board.get("h8").content, "black");
-  assert.equal(stones(board, "white").length, 1);
-  assert.deepEqual(problems, []);
-  await close();
+  await newGame(ui, "white");
+  const opened = await ui.board();
+  assert.deepEqual([opened.stones("black").length, opened.stones("white").length], [1, 0]);
+  assert.match(await ui.turn(), /White to move: your turn/);
 });

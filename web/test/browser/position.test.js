@@ -1,72 +1,106 @@
-// Positions in and out as text: a game pasted as a move list, copied out again, and played on.
+// Positions: a game in and out as text, Renju's forbidden points on a known position, and an
+// analysis of a position without playing on it.
 
 import assert from "node:assert/strict";
-import { after, before, test } from "node:test";
 
-import { loadMoves, openSite, readBoard, stones, turnText, waitForTurn } from "./harness.js";
+import { pageTest } from "./harness.js";
 
-let site;
+const sameBoard = async (ui, board) => assert.deepEqual([...(await ui.board())], [...board]);
 
-before(async () => {
-  site = await openSite();
-});
-after(() => site?.close());
-
-test("a pasted game is set up on the board and comes out as the same text", async () => {
-  const { page, problems, close } = await site.newPage();
-  await page.locator("#size").selectOption("15");
-  await page.locator("#human").selectOption("both");
-  await loadMoves(page, "h8 I9, g7 j10 f6");
-  let board = await readBoard(page);
-  assert.deepEqual(stones(board, "black").sort(), ["f6", "g7", "h8"]);
-  assert.deepEqual(stones(board, "white").sort(), ["i9", "j10"]);
+pageTest("a game goes out as text and as a link, and comes back the same", async (ui) => {
+  await ui.choose({ size: 15, human: "both" });
+  await ui.load("h8 I9, g7 j10 f6");
+  const board = await ui.board();
+  assert.equal([...board.stones("black"), ...board.stones("white")].join(" "), "h8 g7 f6 j10 i9");
   assert.ok(board.get("f6").last);
-  assert.match(await turnText(page), /White to move/);
-  const text = await page.getByLabel("Moves so far").inputValue();
+  const text = await ui.page.getByLabel("Moves so far").inputValue();
   assert.equal(text, "h8i9g7j10f6");
   // The address carries the game: opened elsewhere, it shows the same board.
-  assert.match(page.url(), /#size=15&rule=\d&moves=h8i9g7j10f6$/);
-  const shared = await site.newPage({}, page.url());
-  assert.deepEqual([...(await readBoard(shared.page))], [...board]);
-  assert.deepEqual(shared.problems, []);
-  await shared.close();
-
-  // Through the text form and back: a new game, the copied text pasted, the same board.
-  await page.getByRole("button", { name: "New game" }).click();
-  assert.equal(stones(await readBoard(page), "black").length, 0);
-  await loadMoves(page, text);
-  const again = await readBoard(page);
-  assert.deepEqual([...again], [...board]);
-
+  assert.match(ui.page.url(), /#size=15&rule=\d&moves=h8i9g7j10f6$/);
+  await sameBoard(await ui.open(ui.page.url()), board);
+  await ui.button("New game").click();
+  assert.deepEqual((await ui.board()).stones("black"), []);
+  await ui.load(text);
+  await sameBoard(ui, board);
   // Bad text says why and changes nothing.
-  for (const [bad, message] of [
-    ["h8i9zz", /Cannot read "z" at character 5/],
-    ["h8i9p3", /p3, is off the 15 × 15 board/],
-    ["h8i9h8", /h8, is on a point already taken by move 1/],
-  ]) {
-    await loadMoves(page, bad);
-    assert.match(await page.getByRole("alert").textContent(), message);
-    assert.deepEqual([...(await readBoard(page))], [...board]);
-  }
+  await ui.load("h8i9h8");
+  assert.match(await ui.page.getByRole("alert").textContent(), /h8, is on a point already taken/);
+  await sameBoard(ui, board);
 
-  // Play on from the pasted position: velka takes the side to move.
-  await page.locator("#time").selectOption("100");
-  await page.locator("#human").selectOption("white");
-  assert.match(await turnText(page), /White to move: your turn/);
-  await page.getByRole("button", { name: "Engine move" }).click();
-  await waitForTurn(page);
-  board = await readBoard(page);
-  assert.equal(stones(board, "white").length, 3);
-  assert.equal(await page.locator("#human").inputValue(), "black");
-  assert.match(await turnText(page), /Black to move: your turn|wins/);
-
+  // Play on from there: velka takes the side to move.
+  await ui.choose({ time: 100, human: "white" });
+  await ui.button("Engine move").click();
+  await ui.waitForTurn();
+  assert.equal((await ui.board()).stones("white").length, 3);
+  assert.equal(await ui.page.locator("#human").inputValue(), "black");
   // A 20 × 20 game: coordinates up to t20.
-  await page.locator("#size").selectOption("20");
-  await loadMoves(page, "j10t20a1");
-  board = await readBoard(page);
-  assert.equal(board.size, 400);
-  assert.deepEqual(stones(board, "black").sort(), ["a1", "j10"]);
-  assert.deepEqual(stones(board, "white"), ["t20"]);
-  assert.deepEqual(problems, []);
-  await close();
+  await ui.choose({ size: 20 });
+  await ui.load("j10t20a1");
+  const large = await ui.board();
+  assert.deepEqual([large.size, large.stones("white")], [400, ["t20"]]);
+});
+
+pageTest("Renju: black's forbidden points marked on black's turn, and refused", async (ui) => {
+  // Black f8 g8 h10 h9, white in the corners: h8 makes two open threes for black.
+  await ui.choose({ size: 15, rule: 0, time: 100, human: "both" });
+  await ui.load("f8a1g8a15h10o1h9o15");
+  const [forbidden, empty] = [ui.button("h8, forbidden"), ui.button("h8, empty")];
+  await empty.waitFor();
+  await ui.choose({ rule: 4 });
+  await forbidden.waitFor({ timeout: 30000 });
+  assert.deepEqual((await ui.board()).stones("forbidden"), ["h8"]);
+  await forbidden.click();
+  assert.match(await ui.message(), /h8 is forbidden for black under Renju/);
+  assert.equal((await ui.board()).get("h8").content, "forbidden");
+  // Not while white is to move.
+  await ui.button("c13, empty").click();
+  await empty.waitFor();
+  await ui.button("a2, empty").click();
+  await forbidden.waitFor({ timeout: 30000 });
+  // Against velka: its white answer comes, then black's turn again.
+  await ui.choose({ human: "black" });
+  await ui.button("c3, empty").click();
+  await ui.waitForTurn();
+  assert.match(await ui.turn(), /Black to move: your turn/);
+  assert.equal((await ui.board()).stones("white").length, 6);
+});
+
+pageTest("analysis fills the panel; Stop shows the best move or makes velka play", async (ui) => {
+  await ui.choose({ size: 15, rule: 0, human: "both" });
+  await ui.load("h8i9g9i7i8g8j10");
+  const before = await ui.board();
+  await ui.button("Analyse").click();
+  assert.match(await ui.turn(), /analysing/);
+  const field = (name) => ui.page.locator(`[data-field="${name}"]`);
+  // Four depths searched, newest first.
+  await ui.page.locator(".iterations li").nth(3).waitFor({ timeout: 30000 });
+  assert.match(await field("score").textContent(), /^White (wins|loses|[+−±]\d+)/);
+  assert.match(await field("nodes").textContent(), /^\d/);
+  assert.match(await field("speed").textContent(), /\/s$/);
+  assert.match(await field("pv").textContent(), /^[a-o]\d+( [a-o]\d+)*$/);
+  // Pointing at the line shows it on the board as numbered stones, only while pointed at.
+  const ghost = ui.page.locator(".point[data-ghost]:not([data-ghost=''])").first();
+  await field("pv").hover();
+  await ghost.waitFor();
+  await ui.page.getByRole("heading", { name: "Position" }).hover();
+  await ghost.waitFor({ state: "detached" });
+
+  await ui.button("Stop").click();
+  await ui.page.getByText(/Best move: [a-o]\d+\./).waitFor({ timeout: 10000 });
+  const best = /Best move: ([a-o]\d+)\./.exec(await ui.message())[1];
+  const after = await ui.board();
+  assert.deepEqual([after.get(best).content, after.get(best).best], ["empty", true]);
+  after.delete(best);
+  before.delete(best);
+  assert.deepEqual([...after], [...before]);
+  assert.match(await ui.turn(), /White to move: your turn/);
+
+  // White to move: playing black now hands the move to velka, for up to 30 s.
+  await ui.choose({ time: 30000, human: "black" });
+  assert.match(await ui.turn(), /velka is thinking/);
+  await field("depth").filter({ hasText: /\d/ }).waitFor();
+  await ui.button("Stop").click();
+  await ui.waitForTurn(10000);
+  assert.match(await ui.turn(), /Black to move: your turn/);
+  assert.equal((await ui.board()).stones("white").length, 4);
 });

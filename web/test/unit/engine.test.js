@@ -1,30 +1,24 @@
 import assert from "node:assert/strict";
 import { test } from "node:test";
 
-import { Engine, MaxMemoryBytes, boardLines, parseAnalysis } from "../../engine.js";
-import { Rule, createGame } from "../../game.js";
+import { Engine, MaxMemoryBytes, parseAnalysis } from "../../engine.js";
+import { Rule, replayGame } from "../../game.js";
 import { parseMoves } from "../../notation.js";
 
-// The worker's side of the conversation, played by the test: it records the lines the page sends
-// and answers when told to.
+// The worker's side of the conversation, played by the test: it records the lines the page sends.
 class Port extends EventTarget {
   sent = [];
-  postMessage(line) {
-    this.sent.push(line);
-  }
-  answer(line) {
-    this.dispatchEvent(new MessageEvent("message", { data: line }));
-  }
-  take() {
-    return this.sent.splice(0);
+  postMessage = (line) => this.sent.push(line);
+  // Answers with `lines`, lets the page react, and returns what it has sent since the last call,
+  // joined by "; ".
+  async reply(...lines) {
+    for (const data of lines) this.dispatchEvent(new MessageEvent("message", { data }));
+    await new Promise((resolve) => setImmediate(resolve));
+    return this.sent.splice(0).join("; ");
   }
 }
 
-const settle = () => new Promise((resolve) => setImmediate(resolve));
-const gameOf = (text, rule = Rule.freestyle) => ({
-  ...createGame(15, 15, rule),
-  moves: parseMoves(text, 15, 15),
-});
+const gameOf = (text, rule = Rule.freestyle) => replayGame(15, 15, rule, parseMoves(text, 15, 15));
 
 test("analysis lines are read by key, with scores, wins in N and the variation", () => {
   assert.deepEqual(parseAnalysis("depth 7 score -35 nodes 12000 nps 400000 time 30 pv 7,7 8,8"), {
@@ -38,85 +32,65 @@ test("analysis lines are read by key, with scores, wins in N and the variation",
       { x: 8, y: 8 },
     ],
   });
-  assert.deepEqual(parseAnalysis("depth 3 score win5 nodes 1 nps 0 time 0 pv 1,2").score, {
-    win: true,
-    inMoves: 5,
-  });
-  assert.deepEqual(parseAnalysis("depth 9 score loss nodes 1 nps 0 time 0 pv").score, {
-    loss: true,
-  });
+  for (const [score, read] of [
+    ["win5", { win: true, inMoves: 5 }],
+    ["win", { win: true }],
+    ["loss", { loss: true }],
+  ]) {
+    assert.deepEqual(parseAnalysis(`depth 3 score ${score} nodes 1 nps 0 time 0 pv`).score, read);
+  }
   assert.equal(parseAnalysis("should be run by a manager"), null);
   assert.equal(parseAnalysis("depth 3 score 10 nodes x nps 0 time 0 pv"), null);
   assert.equal(parseAnalysis("depth 3 score 10 nodes 1 nps 0 time 0 pv 1;2"), null);
 });
 
-test("stones go to BOARD from the engine's side: its own colour is 1", () => {
-  const moves = parseMoves("h8i9j10", 15, 15);
-  assert.deepEqual(boardLines(moves, "black"), ["7,7,1", "8,6,2", "9,5,1"]);
-  assert.deepEqual(boardLines(moves, "white"), ["7,7,2", "8,6,1", "9,5,2"]);
-});
-
-test("a think sends the whole position and returns the move; analysis goes to its listener", async () => {
+test("a think sends the whole position from the engine's side and returns the move", async () => {
   const port = new Port();
   const engine = new Engine(port);
-  assert.deepEqual(port.take(), [
-    `INFO max_memory ${MaxMemoryBytes}`,
-    "INFO analysis 1",
-    "INFO timeout_match 0",
-    "INFO time_left 2147483647",
-  ]);
-  const lines = [];
-  const move = engine.think(gameOf("h8i9", Rule.renju), 300, { onAnalysis: (l) => lines.push(l) });
-  await settle();
-  assert.deepEqual(port.take(), ["START 15"]);
-  port.answer("OK");
-  await settle();
-  assert.deepEqual(port.take(), [
-    "INFO rule 4",
-    "INFO timeout_turn 300",
-    "BOARD",
-    "7,7,1",
-    "8,6,2",
-    "DONE",
-  ]);
-  port.answer("MESSAGE depth 1 score 12 nodes 40 nps 4000 time 10 pv 6,6");
-  port.answer("MESSAGE some other note");
-  port.answer("6,6");
+  const depths = [];
+  const move = engine.think(gameOf("h8i9", Rule.renju), 300, {
+    onAnalysis: (line) => depths.push(line.depth),
+  });
+  const settings = `INFO max_memory ${MaxMemoryBytes}; INFO analysis 1; INFO timeout_match 0`;
+  assert.equal(await port.reply(), `${settings}; INFO time_left 2147483647; START 15`);
+  // The engine plays black here: its own stones are "1".
+  const position = "INFO rule 4; INFO timeout_turn 300; BOARD; 7,7,1; 8,6,2; DONE";
+  assert.equal(await port.reply("OK"), position);
+  const analysis = "MESSAGE depth 1 score 12 nodes 40 nps 4000 time 10 pv 6,6";
+  await port.reply(analysis, "MESSAGE a note", "6,6");
   assert.deepEqual(await move, { x: 6, y: 6 });
-  assert.deepEqual(
-    lines.map((l) => l.depth),
-    [1],
-  );
+  assert.deepEqual(depths, [1]);
 
   // The same size again needs no START; a new game does.
   engine.think(gameOf("h8i9g7"), 100);
-  await settle();
-  assert.equal(port.take()[0], "INFO rule 0");
-  port.answer("1,1");
-  await settle();
+  assert.match(await port.reply(), /^INFO rule 0;/);
+  await port.reply("1,1");
   engine.newGame();
-  engine.think(gameOf(""), 100);
-  await settle();
-  assert.deepEqual(port.take(), ["START 15"]);
+  const last = engine.think(gameOf(""), 100);
+  assert.equal(await port.reply(), "START 15");
+
+  // Stray errors are reported; the worker failing rejects the waiting request too.
+  const errors = [];
+  engine.onError = (line) => errors.push(line);
+  await port.reply("OK");
+  await port.reply("ERROR something odd");
+  port.dispatchEvent(Object.assign(new Event("error"), { message: "wasm failed to load" }));
+  await assert.rejects(last, /wasm failed to load/);
+  assert.deepEqual(errors, ["ERROR something odd", "wasm failed to load"]);
 });
 
 test("stop sends YXSTOP to a running think, and to a think still queued once it starts", async () => {
   const port = new Port();
   const engine = new Engine(port);
-  port.take();
   const first = engine.think(gameOf("h8"), 5000);
   const second = engine.think(gameOf("h8i9"), 5000);
-  await settle();
-  port.answer("OK");
-  await settle();
-  port.take();
+  await port.reply();
+  await port.reply("OK");
   engine.stop();
-  assert.deepEqual(port.take(), ["YXSTOP"]);
-  port.answer("7,6");
+  assert.equal(await port.reply(), "YXSTOP");
+  assert.match(await port.reply("7,6"), /; DONE$/);
   assert.deepEqual(await first, { x: 7, y: 6 });
-  await settle();
-  assert.equal(port.take().at(-1), "DONE");
-  port.answer("9,9");
+  await port.reply("9,9");
   await second;
 
   // Stopped before it begins: the YXSTOP follows its DONE.
@@ -124,75 +98,38 @@ test("stop sends YXSTOP to a running think, and to a think still queued once it 
   const third = engine.think(gameOf("h8i9g7"), 5000);
   const fourth = engine.think(gameOf("h8i9g7"), 5000, { signal: controller.signal });
   engine.stop();
-  await settle();
-  assert.deepEqual(port.take().slice(-2), ["DONE", "YXSTOP"]);
+  assert.match(await port.reply(), /; DONE; YXSTOP$/);
   // An aborted request that has not begun is dropped: nothing is sent for it.
   controller.abort();
-  port.answer("3,3");
+  assert.equal(await port.reply("3,3"), "");
   assert.deepEqual(await third, { x: 3, y: 3 });
   assert.equal(await fourth, null);
-  assert.deepEqual(port.take(), []);
 });
 
-test("forbidden points: the position is set up by a short think that is taken back", async () => {
+test("forbidden points: the position is set up once, by a short think that is taken back", async () => {
   const port = new Port();
   const engine = new Engine(port);
-  port.take();
-  // Black to move in this position, so the engine is told it is white (1) to take black as "2".
+  // Black to move, so the engine is told it is white (1) to take black as "2".
   const game = gameOf("f8a1g8a15h6o1h7", Rule.renju);
   const points = engine.forbidden(game);
-  await settle();
-  port.answer("OK");
-  await settle();
-  const sent = port.take();
-  assert.deepEqual(sent.slice(0, 4), ["START 15", "INFO rule 4", "INFO timeout_turn 10", "BOARD"]);
-  assert.deepEqual(sent.slice(4, 7), ["5,7,2", "0,14,1", "6,7,2"]);
-  port.answer("10,10");
-  await settle();
-  assert.deepEqual(port.take(), ["TAKEBACK 10,10"]);
-  port.answer("OK");
-  await settle();
-  assert.deepEqual(port.take(), ["INFO rule 4", "FORBID"]);
-  port.answer("FORBID 7,7");
+  assert.match(await port.reply(), /; START 15$/);
+  const setUp = /^INFO rule 4; INFO timeout_turn 10; BOARD; 5,7,2; 0,14,1; 6,7,2; 0,0,1; /;
+  assert.match(await port.reply("OK"), setUp);
+  assert.equal(await port.reply("10,10"), "TAKEBACK 10,10");
+  assert.equal(await port.reply("OK"), "INFO rule 4; FORBID");
+  await port.reply("FORBID 7,7");
   assert.deepEqual(await points, [{ x: 7, y: 7 }]);
 
-  // The engine's board is known to hold that position now: FORBID alone, with the rule.
+  // The engine's board holds that position now: FORBID alone, with the rule.
   const again = engine.forbidden(game);
-  await settle();
-  assert.deepEqual(port.take(), ["INFO rule 4", "FORBID"]);
-  port.answer("FORBID");
+  assert.equal(await port.reply(), "INFO rule 4; FORBID");
+  await port.reply("FORBID");
   assert.deepEqual(await again, []);
-});
 
-test("the engine's own move leaves its board ready for FORBID when the player is black", async () => {
-  const port = new Port();
-  const engine = new Engine(port);
-  const game = gameOf("h8", Rule.renju);
-  engine.think(game, 100);
-  await settle();
-  port.answer("OK");
-  await settle();
-  port.answer("8,6"); // white's move, i9
-  await settle();
-  port.take();
-  await Promise.all([
-    engine.forbidden(gameOf("h8i9", Rule.renju)),
-    settle().then(() => port.answer("FORBID")),
-  ]);
-  assert.deepEqual(port.take(), ["INFO rule 4", "FORBID"]);
-});
-
-test("the worker failing rejects the waiting request and is reported", async () => {
-  const port = new Port();
-  const engine = new Engine(port);
-  const errors = [];
-  engine.onError = (line) => errors.push(line);
-  const about = engine.about();
-  await settle();
-  port.answer("ERROR something odd");
-  const error = new Event("error");
-  error.message = "wasm failed to load";
-  port.dispatchEvent(error);
-  await assert.rejects(about, /wasm failed to load/);
-  assert.deepEqual(errors, ["ERROR something odd", "wasm failed to load"]);
+  // So it does after velka's own move as white, for the forbidden points of black's turn.
+  engine.think(gameOf("h8", Rule.renju), 100);
+  await port.reply();
+  await port.reply("8,6");
+  engine.forbidden(gameOf("h8i9", Rule.renju));
+  assert.equal(await port.reply(), "INFO rule 4; FORBID");
 });
