@@ -136,8 +136,8 @@ CPP = [
       "if (fours >= 3) return ForbiddenByShapes::Forbidden;",
       "a double four in two lines is allowed"),
     M("forb-second-key", "src/search/forbidden.cpp",
-      " ||\n                          keyCellPlayable(b, cell, d, patterns::secondKeyCell(*entry[d]), "
-      "colour);", ";",
+      " ||\n                          keyCellPlayable(b, cell, d, "
+      "patterns::secondKeyCell(*entry[d]), colour);", ";",
       "a three whose first key cell is forbidden is never real"),
     M("forb-split-three", "src/search/forbidden.cpp",
       "return k == patterns::ShapeThreeA || k == patterns::ShapeThreeB;",
@@ -145,7 +145,8 @@ CPP = [
       "a split three does not count toward a double three"),
     # Threat search.
     M("threat-order", "src/search/threat.cpp",
-      "return tryCandidates<R>(context, fourThrees, patterns::ThreatFourThree, checkDefenderFive) ||\n"
+      "return tryCandidates<R>(context, fourThrees, patterns::ThreatFourThree, "
+      "checkDefenderFive) ||\n"
       "           tryCandidates<R>(context, fours, patterns::ThreatFour, checkDefenderFive);",
       "return tryCandidates<R>(context, fours, patterns::ThreatFour, checkDefenderFive) ||\n"
       "           tryCandidates<R>(context, fourThrees, patterns::ThreatFourThree, "
@@ -309,7 +310,8 @@ WEB = [
       'boardLines(game.moves, "white").map', 'boardLines(game.moves, "black").map',
       "FORBID is asked with the colours the wrong way round"),
     M("web-analysis-fields", "web/engine.js",
-      "const [depth, nodes, nps, timeMs] = numbers;", "const [depth, nps, nodes, timeMs] = numbers;",
+      "const [depth, nodes, nps, timeMs] = numbers;",
+      "const [depth, nps, nodes, timeMs] = numbers;",
       "nodes and speed swapped"),
     M("web-both-sides", "web/view.js",
       'return state.human !== "both" && sideToMove(state.game) !== state.human;',
@@ -363,6 +365,11 @@ class Applied:
         self.path.write_bytes(self.original)
         if self.mirror:
             self.mirror.write_bytes(self.mirror_original)
+
+
+def changed_sources():
+    status = ["git", "status", "--porcelain", "--untracked-files=no", "--", "src", "web"]
+    return run(status).stdout.strip()
 
 
 def check_catalogue(mutations):
@@ -591,7 +598,7 @@ def main():
         for problem in problems:
             print("catalogue: " + problem)
         return 1 if problems else 0
-    dirty = run(["git", "status", "--porcelain", "--", "src", "web"]).stdout.strip()
+    dirty = changed_sources()
     if dirty:
         sys.exit("src/ or web/ has changes of its own; commit or stash them first:\n" + dirty)
 
@@ -618,7 +625,7 @@ def main():
             finally:
                 suite.finish()
     finally:
-        still = run(["git", "status", "--porcelain", "--", "src", "web"]).stdout.strip()
+        still = changed_sources()
         if still:
             print("WARNING: src/ or web/ differ from git after the run:\n" + still)
     if args.json:
