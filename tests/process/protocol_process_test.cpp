@@ -1,6 +1,6 @@
 // The engine seen from a manager: command matching, every parameter, size and cell error, BOARD
-// blocks, ABOUT, odd input (CR LF, over-long lines, the end of input without END), a full board,
-// and the commands that are answered while the ThinkThread thinks.
+// blocks, ABOUT, odd input (CR LF, over-long lines, the end of input without END) and a full
+// board. (A think's own answers and its ends: threads_test.)
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -173,27 +173,6 @@ TEST_F(ProtocolTest, FullBoardGetsAnErrorInsteadOfAMove) {
     endEngine(engine);
 }
 
-// A think of 30 s answers ABOUT, INFO and bad or unknown lines at once, while board commands wait
-// for its move; an INFO time_left that leaves the minimum budget ends it at the next clock check.
-TEST_F(ProtocolTest, ThinkAnswersAtOnceAndStopsOnAShrunkBudget) {
-    expectAnswers(
-        engine, {"INFO timeout_turn 30000", "INFO time_left 100000000", "START 20 => OK", "BOARD"});
-    // A middle game with no forced win, so the main search runs to its budget.
-    Referee board(20, 20);
-    board.sendStones(engine, "9,9 10,9 12,12", 1);
-    board.sendStones(engine, "10,10 11,11 8,9", 2);
-    expectAnswers(engine, {"DONE", "ABOUT"});
-    EXPECT_EQ(engine.answer().rfind("name=\"velka\", ", 0), 0u);
-    expectAnswers(engine, {"UNKNOWNWORD => UNKNOWN UNKNOWNWORD",
-                           "START => ERROR bad START parameter", "INFO time_left 1000"});
-    const int64_t cut = nowMs();
-    expectAnswers(engine, {"PLAY 0,0", "END"});
-    board.engineMove(engine);
-    EXPECT_LT(nowMs() - cut, 500 + lateness());
-    EXPECT_EQ(engine.answer(), "0,0");
-    EXPECT_EQ(engine.waitForExit(), 0);
-}
-
 // Whatever the state, the end of input (or END) ends the engine with status 0, after the answers
 // that are due and nothing else. A think that ends before the input does (an opening move takes
 // no time) may still send its move.
@@ -214,24 +193,6 @@ TEST(EndOfInput, EndsCleanlyAfterTheDueAnswers) {
         } else {
             EXPECT_EQ(last, std::nullopt);
         }
-    }
-}
-
-// END, or the end of input, in the middle of a long think: the search gives up at once, no move
-// follows, and the process is gone within 100 ms (plus the slack of a loaded machine).
-TEST(EndOfInput, StopsALongThinkAtOnce) {
-    for (const bool closeInput : {false, true}) {
-        SCOPED_TRACE(closeInput ? "end of input" : "END");
-        EngineProcess engine;
-        expectAnswers(
-            engine, {"INFO timeout_turn 10000", "INFO time_left 2147483647", "START 20 => OK",
-                     "BOARD", "9,9,1", "10,9,1", "12,12,1", "10,10,2", "11,11,2", "8,9,2", "DONE"});
-        EXPECT_EQ(engine.readLine(300), std::nullopt);  // thinking
-        const int64_t stop = nowMs();
-        closeInput ? engine.closeInput() : engine.send("END");
-        EXPECT_EQ(engine.waitForExit(), 0);
-        EXPECT_LT(nowMs() - stop, 100 + lateness());
-        EXPECT_EQ(engine.readLine(100), std::nullopt);
     }
 }
 
