@@ -1,5 +1,5 @@
 // velka's own commands, which a manager that does not send them never sees: analysis lines after
-// each iteration, FORBID, YXSTOP, and the node and depth limits.
+// each iteration (within the node and depth limits), FORBID and YXSTOP.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,13 +51,13 @@ void sendQuietPosition(EngineProcess& engine) {
 
 // Analysis lines come one per completed iteration, deeper each time, with a line of play that
 // starts with the move of that iteration; the move sent is that of the last line.
-TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLine) {
+TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLineWithinTheLimits) {
     EngineProcess engine;
     ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
     expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 400"});
     sendQuietPosition(engine);
     std::string move;
-    const std::vector<Analysis> lines = analysesUntilMove(engine, move);
+    std::vector<Analysis> lines = analysesUntilMove(engine, move);
     ASSERT_GE(lines.size(), 3u);
     for (size_t i = 0; i < lines.size(); ++i) {
         const Analysis& a = lines[i];
@@ -71,6 +71,22 @@ TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLine) {
         EXPECT_LE(a.time, 400);
     }
     EXPECT_EQ(move, lines.back().pv.front());
+    // max_depth and max_node bound a think on top of the clock, and make it repeatable.
+    expectAnswers(engine, {"INFO timeout_turn 30000", "INFO max_depth 4"});
+    sendQuietPosition(engine);
+    lines = analysesUntilMove(engine, move);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().depth, 4);
+    expectAnswers(engine, {"INFO max_depth 0", "INFO max_node 30000"});
+    std::string first, second;
+    for (std::string* answer : {&first, &second}) {
+        sendQuietPosition(engine);
+        lines = analysesUntilMove(engine, *answer);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_LE(lines.back().nodes, 30000);
+        EXPECT_EQ(*answer, lines.back().pv.front());
+    }
+    EXPECT_EQ(first, second);
     // Off again: a manager that never asks sees no MESSAGE line.
     expectAnswers(engine, {"INFO analysis 0"});
     sendQuietPosition(engine);
@@ -133,29 +149,6 @@ TEST(Stop, YxstopAnswersAtOnceWithTheBestMoveSoFar) {
     EXPECT_EQ(move, (more.empty() ? lines : more).back().pv.front());
     expectAnswers(engine, {"YXSTOP", "ABOUT"});  // nothing to stop: the next answer is ABOUT's
     EXPECT_EQ(engine.answer().rfind("name=\"velka\"", 0), 0u);
-    endEngine(engine);
-}
-
-// max_depth and max_node bound a think on top of the clock, and make it repeatable.
-TEST(Limits, DepthAndNodeLimitsEndTheThinkAndRepeat) {
-    EngineProcess engine;
-    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
-    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 30000", "INFO max_depth 4"});
-    sendQuietPosition(engine);
-    std::string move;
-    std::vector<Analysis> lines = analysesUntilMove(engine, move);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().depth, 4);
-    expectAnswers(engine, {"INFO max_depth 0", "INFO max_node 30000"});
-    std::string first, second;
-    for (std::string* answer : {&first, &second}) {
-        sendQuietPosition(engine);
-        lines = analysesUntilMove(engine, *answer);
-        ASSERT_FALSE(lines.empty());
-        EXPECT_LE(lines.back().nodes, 30000);
-        EXPECT_EQ(*answer, lines.back().pv.front());
-    }
-    EXPECT_EQ(first, second);
     endEngine(engine);
 }
 

@@ -25,7 +25,18 @@ class ProtocolTest : public ::testing::Test {
     EngineProcess engine;
 };
 
+// INFO lines of every kind get no answer (their values: protocol_test); ABOUT is one line of five
+// pairs key="value" in this order, the version the build date: no country and no address rather
+// than made-up ones.
 TEST_F(ProtocolTest, CommandsGetTheirAnswersAndFailedOnesChangeNothing) {
+    expectAnswers(engine,
+                  {"INFO", "INFO timeout_turn", "INFO unknown_key 5", "info TIMEOUT_TURN 600",
+                   "INFO folder a b", "INFO folder " + std::string(600, 'f'),
+                   "INFO max_memory 99999999999", "INFO\ttime_left \t70000", "ABOUT"});
+    const std::regex about(R"re(name="velka", version="20[2-9]\d(0[1-9]|1[0-2]))re"
+                           R"re((0[1-9]|[12]\d|3[01])", author="the velka developers", )re"
+                           R"(country="", email="")");
+    EXPECT_TRUE(std::regex_match(engine.answer(), about));
     expectAnswers(
         engine,
         {"START => ERROR bad START parameter", "START x => ERROR bad START parameter",
@@ -53,6 +64,7 @@ TEST_F(ProtocolTest, CommandsGetTheirAnswersAndFailedOnesChangeNothing) {
     Referee board(12, 6);
     board.play({11, 5}, 1);
     board.engineMove(engine);
+    EXPECT_EQ(engine.readLine(100), std::nullopt);  // nothing more
     endEngine(engine);
 }
 
@@ -83,26 +95,7 @@ TEST(BeforeAnyBoard, AMoveRequestGetsTheDefaultBoardItsStonesAndOneMove) {
     }
 }
 
-// INFO lines of every kind get no answer (their values: protocol_test); ABOUT is one line.
-TEST_F(ProtocolTest, InfoIsSilentAndAboutIsOneLineOfFivePairs) {
-    expectAnswers(
-        engine, {"INFO", "INFO timeout_turn", "INFO unknown_key 5", "info TIMEOUT_TURN 1000",
-                 "INFO folder a b", "INFO folder " + std::string(600, 'f'),
-                 "INFO max_memory 99999999999", "INFO\ttime_left \t70000", "INFO rule 1", "ABOUT"});
-    // Five pairs key="value" in this order, the version the build date: no country and no address
-    // rather than made-up ones.
-    const std::regex about(R"re(name="velka", version="20[2-9]\d(0[1-9]|1[0-2]))re"
-                           R"re((0[1-9]|[12]\d|3[01])", author="the velka developers", )re"
-                           R"(country="", email="")");
-    EXPECT_TRUE(std::regex_match(engine.answer(), about));
-    // The engine still plays after all of it, and sends nothing more.
-    expectAnswers(engine, {"START 15 => OK", "BEGIN"});
-    Referee(15, 15).engineMove(engine);
-    EXPECT_EQ(engine.readLine(100), std::nullopt);
-    endEngine(engine);
-}
-
-TEST_F(ProtocolTest, BoardBlocksSetUpANewPositionAndReportBadLines) {
+TEST_F(ProtocolTest, BoardBlocksSetUpANewPositionReportBadLinesAndMayFillTheBoard) {
     expectAnswers(
         engine, {"START 15 => OK", "PLAY 0,0 => 0,0", "BOARD", "3,4,3 => ERROR winning move [3,4]",
                  "END => " + BadLine, "ABOUT => " + BadLine, "1,2 => " + BadLine,
@@ -140,6 +133,14 @@ TEST_F(ProtocolTest, BoardBlocksSetUpANewPositionAndReportBadLines) {
     board = Referee(15, 15);
     board.engineMove(engine);
     if (board.legal({3, 0})) expectAnswers(engine, {"PLAY 3,0 => 3,0"});
+    // A full board: pairs alternating along rows, rows alternating, no five anywhere; (4,4) stays
+    // empty until the engine's move. With no cell left no coordinate may go out, and the engine
+    // stays at the manager's service.
+    expectAnswers(engine, {"START 5 => OK", "BOARD"});
+    for (int i = 0; i < 24; ++i)
+        engine.send(text({i % 5, i / 5}) + "," + std::to_string(1 + (i % 5 / 2 + i / 5) % 2));
+    expectAnswers(engine, {"DONE => 4,4", "BEGIN => ERROR no empty cell on the board",
+                           "TAKEBACK 2,2 => OK", "BEGIN => 2,2"});
     endEngine(engine);
 }
 
@@ -160,17 +161,6 @@ TEST_F(ProtocolTest, CrLfAndOverLongLines) {
     board.engineMove(engine);
     engine.send("END\r");
     EXPECT_EQ(engine.waitForExit(), 0);
-}
-
-TEST_F(ProtocolTest, FullBoardGetsAnErrorInsteadOfAMove) {
-    expectAnswers(engine, {"START 5 => OK", "BOARD"});
-    // Pairs alternating along rows, rows alternating: no five anywhere. (4,4) stays empty.
-    for (int i = 0; i < 24; ++i)
-        engine.send(text({i % 5, i / 5}) + "," + std::to_string(1 + (i % 5 / 2 + i / 5) % 2));
-    // With no cell left no coordinate may go out, and the engine stays at the manager's service.
-    expectAnswers(engine, {"DONE => 4,4", "BEGIN => ERROR no empty cell on the board",
-                           "TAKEBACK 2,2 => OK", "BEGIN => 2,2"});
-    endEngine(engine);
 }
 
 // Whatever the state, the end of input (or END) ends the engine with status 0, after the answers
