@@ -1,7 +1,8 @@
 // velka's own commands, which a manager that does not send them never sees: analysis lines after
-// each iteration, FORBID, YXSTOP, and the node and depth limits.
+// each iteration (within the node and depth limits), FORBID and YXSTOP.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,23 +16,18 @@ namespace {
 struct Analysis {
     int depth = -1;
     std::string score;
-    long long nodes = -1;
-    long long nps = -1;
-    long long time = -1;
+    long long nodes = -1, nps = -1, time = -1;
     std::vector<std::string> pv;
 };
 
 std::optional<Analysis> parseAnalysis(const std::string& line) {
     std::istringstream words(line);
-    std::string message, key;
     Analysis a;
-    if (!(words >> message) || message != "MESSAGE") return std::nullopt;
-    if (!(words >> key >> a.depth) || key != "depth") return std::nullopt;
-    if (!(words >> key >> a.score) || key != "score") return std::nullopt;
-    if (!(words >> key >> a.nodes) || key != "nodes") return std::nullopt;
-    if (!(words >> key >> a.nps) || key != "nps") return std::nullopt;
-    if (!(words >> key >> a.time) || key != "time") return std::nullopt;
-    if (!(words >> key) || key != "pv") return std::nullopt;
+    std::string m, d, s, n, r, t, p;
+    if (!(words >> m >> d >> a.depth >> s >> a.score >> n >> a.nodes >> r >> a.nps >> t >> a.time >>
+          p) ||
+        m + d + s + n + r + t + p != "MESSAGEdepthscorenodesnpstimepv")
+        return std::nullopt;
     for (std::string move; words >> move;) a.pv.push_back(move);
     return a;
 }
@@ -40,13 +36,12 @@ std::optional<Analysis> parseAnalysis(const std::string& line) {
 std::vector<Analysis> analysesUntilMove(EngineProcess& engine, std::string& move,
                                         int timeoutMs = 10000) {
     std::vector<Analysis> lines;
-    for (;;) {
-        move = engine.answer(timeoutMs);
-        if (move.rfind("MESSAGE", 0) != 0) return lines;
+    while ((move = engine.answer(timeoutMs)).rfind("MESSAGE", 0) == 0) {
         const std::optional<Analysis> a = parseAnalysis(move);
         EXPECT_TRUE(a) << move;
         if (a) lines.push_back(*a);
     }
+    return lines;
 }
 
 void sendQuietPosition(EngineProcess& engine) {
@@ -56,31 +51,47 @@ void sendQuietPosition(EngineProcess& engine) {
 
 // Analysis lines come one per completed iteration, deeper each time, with a line of play that
 // starts with the move of that iteration; the move sent is that of the last line.
-TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLine) {
+TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLineWithinTheLimits) {
     EngineProcess engine;
     ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
     expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 400"});
     sendQuietPosition(engine);
     std::string move;
-    const std::vector<Analysis> lines = analysesUntilMove(engine, move);
+    std::vector<Analysis> lines = analysesUntilMove(engine, move);
     ASSERT_GE(lines.size(), 3u);
     for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i].depth, static_cast<int>(i) + 1);
-        EXPECT_FALSE(lines[i].pv.empty());
-        EXPECT_LE(static_cast<int>(lines[i].pv.size()), lines[i].depth);
-        EXPECT_EQ(lines[i].score.find_first_not_of("-0123456789"), std::string::npos);
-        if (i > 0) {
-            EXPECT_GE(lines[i].nodes, lines[i - 1].nodes);
-        }
-        EXPECT_LE(lines[i].time, 400);
+        const Analysis& a = lines[i];
+        EXPECT_EQ(a.depth, static_cast<int>(i) + 1);
+        // Deeper lines are longer than their first move, and no longer than the depth.
+        EXPECT_GE(a.pv.size(), std::min<size_t>(i + 1, 2));
+        EXPECT_LE(static_cast<int>(a.pv.size()), a.depth);
+        EXPECT_EQ(a.score.find_first_not_of("-0123456789"), std::string::npos);
+        EXPECT_GE(a.nodes, i > 0 ? lines[i - 1].nodes : 1);
+        EXPECT_EQ(a.nps, a.nodes * 1000 / std::max(a.time, 1LL));
+        EXPECT_LE(a.time, 400);
     }
     EXPECT_EQ(move, lines.back().pv.front());
+    // max_depth and max_node bound a think on top of the clock, and make it repeatable.
+    expectAnswers(engine, {"INFO timeout_turn 30000", "INFO max_depth 4"});
+    sendQuietPosition(engine);
+    lines = analysesUntilMove(engine, move);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().depth, 4);
+    expectAnswers(engine, {"INFO max_depth 0", "INFO max_node 30000"});
+    std::string first, second;
+    for (std::string* answer : {&first, &second}) {
+        sendQuietPosition(engine);
+        lines = analysesUntilMove(engine, *answer);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_LE(lines.back().nodes, 30000);
+        EXPECT_EQ(*answer, lines.back().pv.front());
+    }
+    EXPECT_EQ(first, second);
     // Off again: a manager that never asks sees no MESSAGE line.
     expectAnswers(engine, {"INFO analysis 0"});
     sendQuietPosition(engine);
     EXPECT_EQ(analysesUntilMove(engine, move).size(), 0u);
-    engine.send("END");
-    EXPECT_EQ(engine.waitForExit(), 0);
+    endEngine(engine);
 }
 
 // A forced win by fours is reported before the move as "winK" with the whole line; the engine
@@ -101,24 +112,20 @@ TEST(Analysis, AForcedWinIsAnnouncedAndPlayedOutAsAnnounced) {
     const int moves = std::stoi(win.score.substr(3));
     ASSERT_EQ(static_cast<int>(win.pv.size()), 2 * moves - 1);
     EXPECT_EQ(win.depth, 2 * moves - 1);
-    for (int i = 0;; i += 2) {
+    for (size_t i = 0;; i += 2) {
         EXPECT_EQ(move, win.pv[i]) << "move " << i / 2 + 1;
-        Move m{};
-        char comma = 0;
-        std::istringstream(move) >> m.x >> comma >> m.y;
-        ASSERT_TRUE(board.legal(m)) << move;
-        board.play(m, 1);
-        if (i + 1 == static_cast<int>(win.pv.size())) {
-            EXPECT_TRUE(board.wins(m));
+        const std::optional<Move> m = parseMove(move);
+        ASSERT_TRUE(m && board.legal(*m)) << move;
+        board.play(*m, 1);
+        if (i + 1 == win.pv.size()) {
+            EXPECT_TRUE(board.wins(*m));
             break;
         }
+        board.play(parseMove(win.pv[i + 1]).value(), 2);
         engine.send("TURN " + win.pv[i + 1]);
         analysesUntilMove(engine, move);
-        std::istringstream(win.pv[i + 1]) >> m.x >> comma >> m.y;
-        board.play(m, 2);
     }
-    engine.send("END");
-    EXPECT_EQ(engine.waitForExit(), 0);
+    endEngine(engine);
 }
 
 // YXSTOP ends a long think at once with the best move found so far (that of its last analysis
@@ -142,32 +149,7 @@ TEST(Stop, YxstopAnswersAtOnceWithTheBestMoveSoFar) {
     EXPECT_EQ(move, (more.empty() ? lines : more).back().pv.front());
     expectAnswers(engine, {"YXSTOP", "ABOUT"});  // nothing to stop: the next answer is ABOUT's
     EXPECT_EQ(engine.answer().rfind("name=\"velka\"", 0), 0u);
-    engine.send("END");
-    EXPECT_EQ(engine.waitForExit(), 0);
-}
-
-// max_depth and max_node bound a think on top of the clock, and make it repeatable.
-TEST(Limits, DepthAndNodeLimitsEndTheThinkAndRepeat) {
-    EngineProcess engine;
-    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
-    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 30000", "INFO max_depth 4"});
-    sendQuietPosition(engine);
-    std::string move;
-    std::vector<Analysis> lines = analysesUntilMove(engine, move);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().depth, 4);
-    expectAnswers(engine, {"INFO max_depth 0", "INFO max_node 30000"});
-    std::string first, second;
-    for (std::string* answer : {&first, &second}) {
-        sendQuietPosition(engine);
-        lines = analysesUntilMove(engine, *answer);
-        ASSERT_FALSE(lines.empty());
-        EXPECT_LE(lines.back().nodes, 30000);
-        EXPECT_EQ(*answer, lines.back().pv.front());
-    }
-    EXPECT_EQ(first, second);
-    engine.send("END");
-    EXPECT_EQ(engine.waitForExit(), 0);
+    endEngine(engine);
 }
 
 // FORBID lists black's forbidden points under Renju: black has more stones or, on equal counts,
@@ -186,8 +168,8 @@ TEST(Forbid, ListsBlacksForbiddenPointsUnderRenjuOnly) {
     // A double four for black, the engine's stones now (it has more of them).
     expectAnswers(engine, {"RESTART => OK", "PLAY 3,7 => 3,7", "PLAY 4,7 => 4,7", "PLAY 5,7 => 5,7",
                            "PLAY 7,3 => 7,3", "PLAY 7,4 => 7,4", "PLAY 7,5 => 7,5",
-                           "FORBID => FORBID 7,7", "INFO rule 1", "FORBID => FORBID", "END"});
-    EXPECT_EQ(engine.waitForExit(), 0);
+                           "FORBID => FORBID 7,7", "INFO rule 1", "FORBID => FORBID"});
+    endEngine(engine);
 }
 
 }  // namespace

@@ -117,14 +117,13 @@ TEST(Board, HashIsXorOfStoneKeysAndACopyIsABoardOfItsOwn) {
     EXPECT_FALSE(boardIsConsistent(engineBoard));
 }
 
+// The census counts the stones; the first player is the side with more stones, or the given
+// default on equal counts.
 TEST(Board, CensusCountsAndFirstPlayer) {
     initBoard(15, 15);
     // Rows: x, y, code placed (x < 0: none), default first player, first player, empty cells.
-    const int32_t steps[][6] = {{-1, 0, 0, 1, 1, 225},
-                                {-1, 0, 0, 2, 2, 225},
-                                {7, 7, 2, 1, 2, 224},
-                                {8, 8, 1, 1, 1, 223},
-                                {0, 0, 1, 2, 1, 222}};
+    const int32_t steps[][6] = {
+        {-1, 0, 0, 2, 2, 225}, {7, 7, 2, 1, 2, 224}, {8, 8, 1, 1, 1, 223}, {0, 0, 1, 2, 1, 222}};
     for (const auto& s : steps) {
         if (s[0] >= 0) setCell(cellIndex(s[0], s[1]), s[2]);
         takeCensus(s[3]);
@@ -135,28 +134,23 @@ TEST(Board, CensusCountsAndFirstPlayer) {
     EXPECT_EQ(engineBoard.opponentCount, 1);
 }
 
+// Stone keys: none zero, no two alike, all 64 bits used, the same for the same seed (the node
+// signature depends on it); empty and outside cells have none.
 TEST(Zobrist, KeysUniqueNonzeroForStonesOnlyAndSameForTheSameSeed) {
     seedRandom(DefaultRandomSeed);
     initBoard(20, 20);
     const auto keys = engineBoard.zobristKeys;
     std::vector<uint64_t> stoneKeys(keys.begin() + MaxCells, keys.begin() + 3 * MaxCells);
-    EXPECT_EQ(std::count(stoneKeys.begin(), stoneKeys.end(), 0u), 0);
     std::sort(stoneKeys.begin(), stoneKeys.end());
+    EXPECT_NE(stoneKeys.front(), 0u);
     EXPECT_EQ(std::adjacent_find(stoneKeys.begin(), stoneKeys.end()), stoneKeys.end());
-    EXPECT_EQ(std::count(keys.begin(), keys.begin() + MaxCells, 0u), MaxCells);
-    EXPECT_EQ(std::count(keys.begin() + 3 * MaxCells, keys.end(), 0u), MaxCells);
-    uint64_t bits = 0;  // 75 random bits: the top key bits are used too
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), 0u), 2 * MaxCells);
+    uint64_t bits = 0;
     for (uint64_t k : stoneKeys) bits |= k;
     EXPECT_EQ(bits, ~uint64_t{0});
-
-    initBoard(15, 15);
-    EXPECT_NE(engineBoard.zobristKeys, keys);  // the generator moved on
     seedRandom(DefaultRandomSeed);
     initBoard(15, 15);
     EXPECT_EQ(engineBoard.zobristKeys, keys);
-    seedRandom(54321);
-    initBoard(15, 15);
-    EXPECT_NE(engineBoard.zobristKeys, keys);
 }
 
 }  // namespace

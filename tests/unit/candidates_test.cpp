@@ -1,5 +1,5 @@
-// Candidate generation: scores, forced cells, filters, and the search's lists against a plain
-// generator.
+// Candidate generation: scores, the root's filter, Renju, and the search's lists against a plain
+// generator (which also checks the forced cells: a five, a block, an open four).
 #include "search/candidates.h"
 
 #include <gtest/gtest.h>
@@ -129,28 +129,6 @@ TEST_F(CandidatesTest, ScoreCountsOwnShapesDoubleBelowTheStrongValues) {
                                 {0, 17, 17},     {199, 199, 597}, {200, 0, 204}};
     for (const auto& [mine, theirs, score] : cases)
         EXPECT_EQ(candidateScore(mine, theirs), score) << mine << " " << theirs;
-}
-
-TEST_F(CandidatesTest, ForcedCellsComeAlone) {
-    // X: an open four; O: a four of its own and an open three. Each side takes its own five.
-    placeRows(2, 4, {".XXXX."});
-    placeRows(2, 9, {"XOOOO."});
-    for (Mode mode : {Root, Inner}) {
-        EXPECT_EQ(generate(Free, mode, 1), std::vector{at(2, 4)});
-        EXPECT_EQ(generate(Free, mode, 2), std::vector{at(7, 9)});
-    }
-    // O threatens five on three cells: X blocks the last; X's open three waits.
-    SetUp();
-    placeRows(2, 4, {".OOOO."});
-    placeRows(5, 9, {"XOOOO."});
-    placeRows(4, 12, {"..XXX.."});
-    for (RuleVariant g : AllRules) EXPECT_EQ(generate(g, Root, 1), std::vector{at(10, 9)});
-    // Alone, the open three's last open-four point is X's forced move; for O it is one of many.
-    SetUp();
-    placeRows(4, 7, {"..XXX.."});
-    placeRows(3, 2, {"O"});
-    for (RuleVariant g : AllRules) EXPECT_EQ(generate(g, Inner, 1), std::vector{at(9, 7)});
-    EXPECT_GT(generate(Free, Inner, 2).size(), 1u);
 }
 
 // The plain generator below relies on this filter for the root.

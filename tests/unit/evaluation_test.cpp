@@ -40,23 +40,18 @@ class EvaluationTest : public ::testing::Test {
     }
 };
 
-TEST_F(EvaluationTest, EmptyBoardIsLevelAndTheTwoViewsAreOpposite) {
+// An empty board is level; otherwise the two sides' views are opposite, until a four decides:
+// the side to move with any four completes five first, even against an open four.
+TEST_F(EvaluationTest, SumsAreOppositeViewsAndFoursDecideFirst) {
     for (RuleVariant v : {Free, Renju, Exact}) {
         fresh(v);
         for (int32_t side : {1, 2}) EXPECT_EQ(evaluation(v, side), 0);
     }
-    fresh(Free);
     placeRows(0, 0, {"O"});
     placeRows(7, 7, {"X"});
-    const int32_t own = evaluation(Free, 1);
+    const int32_t own = evaluation(Exact, 1);
     EXPECT_GT(own, 0);  // a centre stone beats a corner stone
-    EXPECT_EQ(evaluation(Free, 2), -own);
-    placeRows(8, 7, {"X"});
-    EXPECT_GT(evaluation(Free, 1), own);
-}
-
-TEST_F(EvaluationTest, FoursDecideBeforeTheSum) {
-    // The side to move with any four completes five first, even against an open four.
+    EXPECT_EQ(evaluation(Exact, 2), -own);
     fresh(Free);
     placeRows(1, 3, {"OXXXX."});
     placeRows(3, 9, {".OOOO."});
@@ -73,20 +68,18 @@ TEST_F(EvaluationTest, FoursDecideBeforeTheSum) {
     EXPECT_GT(evaluation(Free, 1), NearLossScore);
 }
 
-TEST_F(EvaluationTest, OverlineWinsInFreestyleOnly) {
+// The verdict on the last stone: only the lines through it count; an overline wins in freestyle
+// and for Renju white, not in exact five, and a forbidden stone of Renju black loses at once.
+TEST_F(EvaluationTest, LeafVerdictsUnderEachRule) {
     for (RuleVariant v : {Free, Exact}) {
         fresh(v);
         placeRows(2, 7, {"XXXXX"});
         EXPECT_EQ(verdict(v, at(4, 7)), LossScore);
         placeRows(7, 7, {"X"});
         EXPECT_EQ(verdict(v, at(7, 7)), v == Free ? LossScore : NoScore);
-        // Only the lines through the last stone count.
         placeRows(2, 10, {"OOOO"});
         EXPECT_EQ(verdict(v, at(5, 10)), NoScore);
     }
-}
-
-TEST_F(EvaluationTest, RenjuVerdictsForBlackAndWhite) {
     for (int32_t black : {1, 2}) {
         SCOPED_TRACE(::testing::Message() << "black " << black);
         fresh(Renju, black);

@@ -126,7 +126,7 @@ TEST_F(Memory, ProbeAnswersBoundsWithTheWindowEdge) {
     EXPECT_EQ(probe(), 99);
 }
 
-TEST_F(Memory, DeeperEntryStaysShallowerOrEqualIsReplaced) {
+TEST_F(Memory, DeeperEntryStaysAndNoWinMarksAreInvisibleToTheMainSearch) {
     const uint64_t a = 0x1111111100000042ull;
     const uint64_t b = 0x2222222200010042ull;  // the same slot under mask 0xFFFF
     at(a);
@@ -140,34 +140,29 @@ TEST_F(Memory, DeeperEntryStaysShallowerOrEqualIsReplaced) {
     EXPECT_EQ(probe(5, LossScore, WinScore), 31);
     at(a);
     EXPECT_EQ(probe(), NoScore);
+    // The threat search's no-win mark, made at the start of a move: invisible to the main search,
+    // its own position's only, and overwritten by a store at the lowest depth despite the wiped
+    // depth byte of 127.
+    wipeMemory();
+    mark();
+    EXPECT_TRUE(marked());
+    EXPECT_EQ(probe(), NoScore);
+    at(b);
+    EXPECT_FALSE(marked());
+    at(a);
+    store(0, 5, BoundExact);
+    EXPECT_EQ(probe(), 5);
 }
 
-TEST_F(Memory, SameLimitKeepsTableAndContentsOtherLimitRebuilds) {
+// The same limit keeps the table and its contents, another one rebuilds it; the smallest, the
+// static entry, serves every position.
+TEST_F(Memory, SameLimitKeepsTheTableAndTheStaticEntryServesEveryPosition) {
     at(0x5555555500000007ull);
     store(2, 77, BoundExact);
     SearchMemorySlot* table = searchMemory.table;
     EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(MiB), 500 * MiB), MiB);
     EXPECT_EQ(searchMemory.table, table);
     EXPECT_EQ(probe(), 77);
-    EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(2 * MiB), 0), 2 * MiB);
-    EXPECT_EQ(probe(), NoScore);
-}
-
-TEST_F(Memory, NoWinMarksAreInvisibleToTheMainSearch) {
-    at(0x0BADF00D12345678ull);
-    EXPECT_FALSE(marked());
-    mark();
-    EXPECT_TRUE(marked());
-    EXPECT_EQ(probe(), NoScore);
-    at(0x0BADF00E12345678ull);  // same slot, other position
-    EXPECT_FALSE(marked());
-    // A store at the lowest depth overwrites the mark despite the wiped depth byte of 127.
-    at(0x0BADF00D12345678ull);
-    store(0, 5, BoundExact);
-    EXPECT_EQ(probe(), 5);
-}
-
-TEST_F(Memory, StaticEntryServesEveryPosition) {
     EXPECT_EQ(sizeMemoryWithWorkingSet(31, 0), 16u);
     wipeMemory();
     for (uint64_t h : {1, 2}) {

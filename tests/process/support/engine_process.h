@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -72,6 +71,11 @@ inline void expectAnswers(EngineProcess& engine, const std::vector<std::string>&
     }
 }
 
+inline void endEngine(EngineProcess& engine) {
+    engine.send("END");
+    EXPECT_EQ(engine.waitForExit(), 0);
+}
+
 struct Move {
     int x;
     int y;
@@ -79,6 +83,16 @@ struct Move {
 
 inline std::string text(Move m) {
     return std::to_string(m.x) + "," + std::to_string(m.y);
+}
+
+// "x,y" with two unsigned numbers and nothing else.
+inline std::optional<Move> parseMove(const std::string& line) {
+    Move m{-1, -1};
+    char comma = 0;
+    std::istringstream in(line);
+    const bool digits = line.size() <= 9 && line.find_first_not_of("0123456789,") == line.npos;
+    if (!digits || !(in >> m.x >> comma >> m.y) || comma != ',' || !in.eof()) return std::nullopt;
+    return m;
 }
 
 // The test's own record of a game (1 the engine or the first player, black in Renju; 2 the other)
@@ -99,10 +113,6 @@ class Referee {
     int at(Move m) const { return cells_[m.x + m.y * width_]; }
     bool legal(Move m) const { return onBoard(m) && at(m) == 0; }
     bool full() const { return stones_ == width_ * height_; }
-    bool forbidden(Move m) const {
-        return rule_ == 4 &&
-               search::forbiddenIfPlayed(board::engineBoard, board::cellIndex(m.x, m.y), 1);
-    }
     // who 0 takes the stone back.
     void play(Move m, int who) {
         stones_ += who != 0 ? 1 : -1;
@@ -127,43 +137,29 @@ class Referee {
         return false;
     }
 
-    // An empty cell on which `who` would win at once, if there is one.
-    std::optional<Move> winningCell(int who) {
-        for (int i = 0; i < width_ * height_; ++i) {
-            const Move m{i % width_, i / width_};
-            if (at(m) != 0) continue;
-            cells_[i] = who;
-            const bool won = wins(m);
-            cells_[i] = 0;
-            if (won) return m;
-        }
-        return std::nullopt;
-    }
-
     // Sends the cells "x,y x,y ..." as BOARD lines of `who` and records them.
     void sendStones(EngineProcess& engine, const std::string& cells, int who) {
         std::istringstream list(cells);
-        Move m{};
-        for (char comma = 0; list >> m.x >> comma >> m.y;) {
+        for (std::string cell; list >> cell;) {
+            const Move m = parseMove(cell).value();
             play(m, who);
-            engine.send(text(m) + "," + std::to_string(who));
+            engine.send(cell + "," + std::to_string(who));
         }
     }
 
-    // Reads the engine's answer, which must be "x,y" with two unsigned numbers and nothing else, a
-    // legal move here and, for Renju black, no forbidden point; and records it for `who`.
+    // Reads the engine's answer, which must be a legal move here and, for Renju black, no
+    // forbidden point; and records it for `who`.
     std::optional<Move> engineMove(EngineProcess& engine, int who = 1, int timeoutMs = 10000) {
         const std::string line = engine.answer(timeoutMs);
-        Move m{};
-        int used = 0;
-        if (line.size() > 9 || line.find_first_not_of("0123456789,") != std::string::npos ||
-            std::sscanf(line.c_str(), "%d,%d%n", &m.x, &m.y, &used) != 2 ||
-            used != static_cast<int>(line.size()) || !legal(m) || (who == 1 && forbidden(m))) {
+        const std::optional<Move> m = parseMove(line);
+        if (!m || !legal(*m) ||
+            (rule_ == 4 && who == 1 &&
+             search::forbiddenIfPlayed(board::engineBoard, board::cellIndex(m->x, m->y), 1))) {
             ADD_FAILURE() << "expected a legal move on the " << width_ << "x" << height_
                           << " board, got: " << line;
             return std::nullopt;
         }
-        play(m, who);
+        play(*m, who);
         return m;
     }
 
