@@ -41,6 +41,12 @@ uint64_t packData(const SearchMemoryEntry& e) {
            uint64_t{static_cast<uint32_t>(e.value)} << 32;
 }
 
+// A slot of this move that holds no result, as a wipe leaves it, under the given hash.
+SearchMemoryEntry emptyEntry(uint64_t hash) {
+    return {hash, WipedDepth, SlotEmpty, searchMemory.generation,
+            static_cast<int32_t>(WipedHashWord)};
+}
+
 // The slot's entry, as a wiped one when it belongs to another generation.
 SearchMemoryEntry readSlot(SearchMemorySlot& slot) {
     const uint64_t data = loadWord(slot.data);
@@ -48,9 +54,7 @@ SearchMemoryEntry readSlot(SearchMemorySlot& slot) {
     const SearchMemoryEntry e{hash, static_cast<uint8_t>(data), static_cast<uint8_t>(data >> 8),
                               static_cast<uint16_t>(data >> 16), static_cast<int32_t>(data >> 32)};
     if (e.generation == searchMemory.generation) return e;
-    constexpr uint64_t WipedHash = uint64_t{WipedHashWord} << 32 | WipedHashWord;
-    return {WipedHash, WipedDepth, SlotEmpty, searchMemory.generation,
-            static_cast<int32_t>(WipedHashWord)};
+    return emptyEntry(uint64_t{WipedHashWord} << 32 | WipedHashWord);
 }
 
 void writeSlot(SearchMemorySlot& slot, const SearchMemoryEntry& e) {
@@ -127,11 +131,10 @@ void storeMemory(uint64_t hash, int32_t depth, int32_t value, uint8_t bound) {
     writeSlot(slot, {hash, static_cast<uint8_t>(depth), bound, searchMemory.generation, value});
 }
 
+// The mark holds no result: keeping the depth, bound and value of the entry it replaces would
+// hand another position's score to the marked one if a search had stored there this move.
 void markNoWin(uint64_t hash) {
-    SearchMemorySlot& slot = slotOf(hash);
-    SearchMemoryEntry e = readSlot(slot);
-    e.hash = hash;
-    writeSlot(slot, e);
+    writeSlot(slotOf(hash), emptyEntry(hash));
 }
 
 bool isMarkedNoWin(uint64_t hash) {

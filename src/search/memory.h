@@ -80,8 +80,8 @@ size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet, uint64_t re
 // table whatever its limit.
 void releaseMemory();
 
-// The threat search marks positions without a win in the slots: only the hash is written, so the
-// (wiped) slot keeps SlotEmpty and the main search never sees the mark.
+// The threat search marks positions without a win in the slots: the mark is the hash in an empty
+// slot (SlotEmpty), so the main search never sees it and a store replaces it.
 void markNoWin(uint64_t hash);
 bool isMarkedNoWin(uint64_t hash);
 

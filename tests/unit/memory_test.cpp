@@ -140,10 +140,9 @@ TEST_F(Memory, DeeperEntryStaysAndNoWinMarksAreInvisibleToTheMainSearch) {
     EXPECT_EQ(probe(5, LossScore, WinScore), 31);
     at(a);
     EXPECT_EQ(probe(), NoScore);
-    // The threat search's no-win mark, made at the start of a move: invisible to the main search,
-    // its own position's only, and overwritten by a store at the lowest depth despite the wiped
-    // depth byte of 127.
-    wipeMemory();
+    // The threat search's no-win mark: invisible to the main search, also where it replaces b's
+    // result, its own position's only, and overwritten by a store at the lowest depth despite the
+    // wiped depth byte of 127.
     mark();
     EXPECT_TRUE(marked());
     EXPECT_EQ(probe(), NoScore);
