@@ -1,10 +1,11 @@
-// Shape classification: the readable windows, and every code against the plain build and against
-// its colour exchange.
+// The pattern tables: readable windows, every code against the plain build and against its colour
+// exchange, every four-direction combination against the plain rules, and rebuilds on rule changes.
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "patterns/pattern_table.h"
+#include "patterns/shape_quad.h"
 #include "reference_classifier.h"
 #include "window_text.h"
 
@@ -116,6 +117,61 @@ TEST(ClassifyShapes, WholeTableEqualsPlainBuildAndColourExchange) {
         }
         EXPECT_EQ(mismatches, 0u) << "doubleFourForbidden " << doubleFourForbidden;
     }
+}
+
+// Every combination of four classes, read through its groups, against the rules stated plainly
+// (and so in every order of the four).
+TEST(ShapeQuadTables, EveryCombinationMatchesTheRulesAfterEveryBuild) {
+    for (RuleVariant v : {RuleVariant::Freestyle, RuleVariant::ExactFive}) {
+        buildPatternTables(v);
+        uint32_t mismatches = 0;
+        for (uint32_t q = 0; q < velka::reference::QuadIndexCount; ++q) {
+            if (!velka::reference::quadIndexValid(q)) continue;
+            const auto r = velka::reference::referenceQuadValues(velka::reference::quadClasses(q));
+            const uint32_t g = groupQuadIndex(q);
+            const bool same = shapeSum(q) == r.sum && ThreatLevelTable[g] == r.threat &&
+                              MoveValueTable[g] == r.move && BlackMoveValueTable[g] == r.blackMove;
+            if (!same && ++mismatches <= 10) {
+                ADD_FAILURE() << "index " << q << ": sum " << shapeSum(q) << "/" << r.sum
+                              << " threat " << +ThreatLevelTable[g] << "/" << +r.threat << " move "
+                              << +MoveValueTable[g] << "/" << +r.move << " black "
+                              << +BlackMoveValueTable[g] << "/" << +r.blackMove;
+            }
+        }
+        EXPECT_EQ(mismatches, 0u);
+    }
+}
+
+// Freestyle reads only the free field, which both builds share; exact five and Renju need their
+// own build of the exact field.
+TEST(PatternTableDriver, RefreshRebuildsOnlyWhenTheOtherClassificationIsNeeded) {
+    // The two classifications disagree on this window.
+    const uint32_t doubleFourInLine = windowFromText("..x.xxx.x..");
+    // Spoilt before each step: a rebuild restores it, a skipped one leaves it.
+    const uint32_t marked = windowFromText("....xxx....");
+    struct Step {
+        RuleVariant variant;
+        bool rebuilds, exact;
+    };
+    const Step steps[] = {
+        {RuleVariant::Freestyle, false, true},  {RuleVariant::ExactFive, false, true},
+        {RuleVariant::Renju, true, false},      {RuleVariant::Renju, false, false},
+        {RuleVariant::Freestyle, false, false}, {RuleVariant::Renju, false, false},
+        {RuleVariant::ExactFive, true, true},   {RuleVariant::Freestyle, false, true},
+        {RuleVariant::Renju, true, false},
+    };
+    buildPatternTables(RuleVariant::ExactFive);
+    for (const Step& s : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << (&s - steps));
+        setExactShape(PatternTable[marked], ShapeNone);
+        refreshPatternTables(s.variant);
+        EXPECT_EQ(exactShape(patternEntry(marked)) == ShapeThreeA, s.rebuilds);
+        EXPECT_EQ(tableBuiltExact, s.exact);
+        EXPECT_EQ(exactShape(patternEntry(doubleFourInLine)),
+                  s.exact ? ShapeOpenFour : ShapeForbidden);
+    }
+    buildPatternTables(RuleVariant::Freestyle);
+    EXPECT_FALSE(tableBuiltExact);
 }
 
 }  // namespace
