@@ -1,4 +1,5 @@
-// Leaf verdicts and the static evaluation under the three rule variants.
+// Leaf verdicts and the static evaluation under the three rule variants. (That under Renju each
+// colour's stones count by its own rules: search_board_test, against a plain evaluation.)
 #include "search/evaluation.h"
 
 #include <gtest/gtest.h>
@@ -97,37 +98,6 @@ TEST_F(EvaluationTest, LeafVerdictsUnderEachRule) {
         EXPECT_EQ(verdict(Renju, at(7, 7)), WinScore);
         row(3, 7, 4, black);
         EXPECT_EQ(verdict(Renju, at(7, 7)), LossScore);
-    }
-}
-
-// Under Renju every stone is judged by its colour's own rules, whoever is to move: black's by the
-// exact field (six in a row is no five), white's by the free field (six wins).
-TEST_F(EvaluationTest, RenjuJudgesEachColourByItsOwnField) {
-    for (int32_t black : {1, 2}) {
-        SCOPED_TRACE(::testing::Message() << "black " << black);
-        const int32_t white = black ^ 3;
-        // ".xxxx.x": filling the right gap makes six. Black's: a plain four that white can block.
-        fresh(Renju, black);
-        row(4, 7, 4, black);
-        board::setCell(at(9, 7), black);
-        EXPECT_EQ(evaluation(Renju, black), NearWinScore);
-        EXPECT_EQ(evaluation(Renju, white), evaluation(Exact, white));
-        EXPECT_NE(evaluation(Renju, white), NearLossScore);
-        // White's: an open four.
-        fresh(Renju, black);
-        row(4, 7, 4, white);
-        board::setCell(at(9, 7), white);
-        EXPECT_EQ(evaluation(Renju, black), NearLossScore);
-        EXPECT_EQ(evaluation(Renju, white), NearWinScore);
-        // "xxx.xx": the only completion is six, so a four for white and none for black.
-        fresh(Renju, black);
-        row(3, 7, 3, black);
-        row(7, 7, 2, black);
-        EXPECT_NE(evaluation(Renju, black), NearWinScore);
-        fresh(Renju, black);
-        row(3, 7, 3, white);
-        row(7, 7, 2, white);
-        EXPECT_EQ(evaluation(Renju, white), NearWinScore);
     }
 }
 

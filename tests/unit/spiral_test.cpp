@@ -62,17 +62,4 @@ TEST(SpiralOrders, EverySideLengthGivesSpiralWalks) {
     }
 }
 
-// The walks above fix every order; here, readably, that they start at the centre of a 20 x 20
-// board, and the choice among them.
-TEST(SpiralOrders, FirstCellsAndTheChoice) {
-    buildSpiralOrders(20, 20);
-    const int32_t first[SpiralOrderCount][2] = {{9, 10},  {10, 9}, {9, 9},  {10, 10},
-                                                {10, 10}, {9, 9},  {10, 9}, {9, 10}};
-    for (int32_t t = 0; t < SpiralOrderCount; ++t)
-        EXPECT_EQ(at(t, 0), first[t][0] + first[t][1] * 20) << "order " << t;
-    chooseSpiralOrder();
-    ASSERT_TRUE(currentSpiral >= 0 && currentSpiral < SpiralOrderCount);
-    for (int32_t i = 0; i < 400; ++i) EXPECT_EQ(spiralCell(i), at(currentSpiral, i));
-}
-
 }  // namespace
