@@ -45,8 +45,8 @@ std::vector<Analysis> analysesUntilMove(EngineProcess& engine, std::string& move
 }
 
 void sendQuietPosition(EngineProcess& engine) {
-    expectAnswers(engine, {"START 20 => OK", "BOARD", "9,9,1", "10,9,1", "12,12,1", "7,11,1",
-                           "10,10,2", "11,11,2", "8,9,2", "9,12,2", "DONE"});
+    expectAnswers(engine, {"START 20 => OK"});
+    Referee(20, 20).sendBoard(engine, QuietOwn, QuietOpponent);
 }
 
 // Analysis lines come one per completed iteration, deeper each time, with a line of play that
@@ -99,11 +99,10 @@ TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLineWithinTheLimits) {
 TEST(Analysis, AForcedWinIsAnnouncedAndPlayedOutAsAnnounced) {
     EngineProcess engine;
     ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
-    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 1000", "START 15 => OK", "BOARD"});
+    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 1000", "START 15 => OK"});
     Referee board(15, 15);
-    board.sendStones(engine, "3,1 4,1 5,1 5,7 6,7 7,7 8,5 8,6", 1);
-    board.sendStones(engine, "4,7 12,12 1,13 13,1 0,0 14,14 7,12 12,7", 2);
-    engine.send("DONE");
+    board.sendBoard(engine, "3,1 4,1 5,1 5,7 6,7 7,7 8,5 8,6",
+                    "4,7 12,12 1,13 13,1 0,0 14,14 7,12 12,7");
     std::string move;
     const std::vector<Analysis> lines = analysesUntilMove(engine, move);
     ASSERT_EQ(lines.size(), 1u);

@@ -1,6 +1,7 @@
 // The manager's limits, as a manager sees them: every answer inside the clock it was given (turn
-// limits and match clocks of 100, 300 and 700 ms, timeout_turn 0, a match limit without time_left
-// lines) and the memory limit, also when it arrives after START.
+// limits and match clocks of 100, 300 and 700 ms, timeout_turn 0 with the right answers under each
+// rule, a match limit without time_left lines) and the memory limit, also when it arrives after
+// START.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,13 +33,9 @@ TEST(Clocks, EveryAnswerArrivesBeforeItsClockRunsOut) {
             expectAnswers(engine, {"INFO\ttimeout_turn\t" + std::to_string(match ? 5000 : clock),
                                    "INFO time_left  " +
                                        (match ? std::to_string(clock) : std::string("2147483647")),
-                                   "START 20 => OK", "BOARD"});
-            // A quiet middle game with no forced win: the main search thinks until its budget is
-            // spent.
+                                   "START 20 => OK"});
             Referee board(20, 20);
-            board.sendStones(engine, "9,9 10,9 12,12 7,11", 1);
-            board.sendStones(engine, "10,10 11,11 8,9 9,12", 2);
-            engine.send("DONE");
+            board.sendBoard(engine, QuietOwn, QuietOpponent);
             ASSERT_TRUE(board.engineMove(engine, 1, clock + clockSlack()));
             EXPECT_LT(engine.sinceSend(), clock + clockSlack());
             Move reply{3, 3};
@@ -52,25 +49,49 @@ TEST(Clocks, EveryAnswerArrivesBeforeItsClockRunsOut) {
     endEngine(engine);
 }
 
-// timeout_turn 0: as fast as possible, yet forced wins and blocks are still found.
-TEST(Clocks, TurnLimitZeroGivesQuickButSensibleMoves) {
+// timeout_turn 0: as fast as possible, yet under each rule (0 freestyle, 1 exact five, 4 Renju)
+// positions with one right answer get it: a five, a forced win by fours, a block.
+TEST(Clocks, TurnLimitZeroStillFindsTheRightAnswers) {
+    const struct {
+        int rule;
+        const char *own, *opponent, *answers;  // stones "x,y" and the right moves, space-separated
+    } positions[] = {
+        {0, "5,7 6,7 7,7", "0,0 14,0 0,14", "4,7"},  // (3,7) dies, (4,7) makes the open four
+        {1, "10,5 11,5 12,5 13,5", "9,5 0,0 0,14", "14,5"},
+        // (3,0) would make six, which does not win; the open three on row 10 does.
+        {1, "0,0 1,0 2,0 4,0 5,0 5,10 6,10 7,10", "14,0 0,14 14,14 10,13 12,13 14,12", "4,10"},
+        // Renju, the engine black: an exact five across although the same stone makes seven down.
+        {4, "3,7 4,7 5,7 6,7 7,4 7,5 7,6 7,8 7,9 7,10", "2,7 0,0 14,0 0,14 14,14", "7,7"},
+        // A four-three: the four across forces (9,7), then the three down is played out.
+        {4, "5,7 6,7 7,7 8,5 8,6", "4,7 0,0 14,0", "8,7"},
+        // Renju, the engine white; then black must block the four on (7,7), its double-three point.
+        {4, "8,8 9,9 10,10", "5,7 6,7 7,5 7,6 6,6 12,12", "11,11"},
+        // Renju, the engine black: white's six on (6,7) wins for white, so black must block it.
+        {4, "2,2 12,2 2,12 12,12 10,10", "3,7 4,7 5,7 7,7 8,7", "6,7"},
+        // Renju, the engine white: black's six on (6,7) is forbidden, no threat; its fives are.
+        {4, "10,0 0,14 14,14 0,12 13,0 1,0 14,10 0,9", "2,7 3,7 4,7 5,7 7,7 10,1 10,2 10,3 10,4",
+         "1,7 10,5"},
+        // No win of its own (rule -1: under each rule): block the four; close the open three at an
+        // end, as a stone further out leaves an open four on the other side.
+        {-1, "4,5 10,10 3,11 12,3", "5,5 6,5 7,5 8,5", "9,5"},
+        {-1, "2,2 12,12 12,2", "6,7 7,7 8,7 2,12", "5,7 9,7"},
+    };
     EngineProcess engine;
     ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
-    const struct {
-        const char *own, *opponent, *answers;
-    } positions[] = {{"5,7 6,7 7,7", "0,0 14,0 0,14", " 4,7 "},  // the open four that wins
-                     {"4,5 10,10 3,11 12,3", "5,5 6,5 7,5 8,5", " 9,5 "},
-                     {"2,2 12,12 12,2", "6,7 7,7 8,7 2,12", " 5,7 9,7 "}};
     for (const auto& p : positions) {
-        SCOPED_TRACE(p.own);
-        expectAnswers(engine, {"INFO timeout_turn 0", "START 15 => OK", "BOARD"});
-        Referee board(15, 15);
-        board.sendStones(engine, p.own, 1);
-        board.sendStones(engine, p.opponent, 2);
-        engine.send("DONE");
-        const std::string move = engine.answer();
-        EXPECT_NE(std::string(p.answers).find(" " + move + " "), std::string::npos) << move;
-        EXPECT_LT(engine.sinceSend(), 100 + clockSlack());
+        for (const int rule : {0, 1, 4}) {
+            if (p.rule != -1 && p.rule != rule) continue;
+            SCOPED_TRACE("rule " + std::to_string(rule) + ": " + p.own + " / " + p.opponent);
+            expectAnswers(engine, {"INFO timeout_turn 0", "INFO rule " + std::to_string(rule),
+                                   "START 15 => OK"});
+            Referee(15, 15).sendBoard(engine, p.own,
+                                      p.opponent);  // in Renju the engine may be white
+            const std::string move = engine.answer();
+            EXPECT_NE((std::string(" ") + p.answers + " ").find(" " + move + " "),
+                      std::string::npos)
+                << move;
+            EXPECT_LT(engine.sinceSend(), 100 + clockSlack());
+        }
     }
     endEngine(engine);
 }
@@ -85,11 +106,8 @@ TEST(Clocks, AMatchLimitWithoutTimeLeftLinesIsKeptByTheEngine) {
     expectAnswers(engine, {"START 15 => OK", "INFO timeout_match 4000", "INFO timeout_turn 5000"});
     int64_t used = 0;
     for (int move = 0; move < 40; ++move) {
-        engine.send("BOARD");
         Referee board(15, 15);
-        board.sendStones(engine, "9,9 10,9 12,12 7,11", 1);
-        board.sendStones(engine, "10,10 11,11 8,9 9,12", 2);
-        engine.send("DONE");
+        board.sendBoard(engine, QuietOwn, QuietOpponent);
         ASSERT_TRUE(board.engineMove(engine));
         used += engine.sinceSend();
     }

@@ -113,17 +113,11 @@ TEST_F(ProtocolTest, BoardBlocksSetUpANewPositionReportBadLinesAndMayFillTheBoar
         engine, {"PLAY 8,8 => ERROR my move [8,8]\n8,8", "TAKEBACK 3,4 => ERROR bad coordinates"});
     // A manager that sends the whole board before every move: the second position has nothing of
     // the first, whose three on row 0 would make a four with (3,0).
-    engine.send("BOARD");
     board = Referee(15, 15);
-    board.sendStones(engine, "0,0 1,0 2,0", 2);
-    board.sendStones(engine, "7,7 7,8", 1);
-    engine.send("DONE");
+    board.sendBoard(engine, "7,7 7,8", "0,0 1,0 2,0");
     board.engineMove(engine);
-    engine.send("BOARD");
     board = Referee(15, 15);
-    board.sendStones(engine, "3,0 10,10 10,11", 2);
-    board.sendStones(engine, "11,11", 1);
-    engine.send("DONE");
+    board.sendBoard(engine, "11,11", "3,0 10,10 10,11");
     const std::optional<Move> move = board.engineMove(engine);
     ASSERT_TRUE(move);
     EXPECT_FALSE(move->x == 4 && move->y == 0) << "blocked a four of the old position";

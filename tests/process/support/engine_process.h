@@ -95,6 +95,11 @@ inline std::optional<Move> parseMove(const std::string& line) {
     return m;
 }
 
+// A middle game with no forced win for either side, on a 15 x 15 or larger board: the main search
+// thinks until its budget is spent.
+inline const std::string QuietOwn = "9,9 10,9 12,12 7,11";
+inline const std::string QuietOpponent = "10,10 11,11 8,9 9,12";
+
 // The test's own record of a game (1 the engine or the first player, black in Renju; 2 the other)
 // under rule bits 0, 1 or 4.
 class Referee {
@@ -137,14 +142,18 @@ class Referee {
         return false;
     }
 
-    // Sends the cells "x,y x,y ..." as BOARD lines of `who` and records them.
-    void sendStones(EngineProcess& engine, const std::string& cells, int who) {
-        std::istringstream list(cells);
-        for (std::string cell; list >> cell;) {
-            const Move m = parseMove(cell).value();
-            play(m, who);
-            engine.send(cell + "," + std::to_string(who));
+    // Sends a BOARD block of the stones "x,y x,y ...": `own` the engine's, `opponent` the other
+    // side's; and records them.
+    void sendBoard(EngineProcess& engine, const std::string& own, const std::string& opponent) {
+        engine.send("BOARD");
+        for (const int who : {1, 2}) {
+            std::istringstream list(who == 1 ? own : opponent);
+            for (std::string cell; list >> cell;) {
+                play(parseMove(cell).value(), who);
+                engine.send(cell + "," + std::to_string(who));
+            }
         }
+        engine.send("DONE");
     }
 
     // Reads the engine's answer, which must be a legal move here and, for Renju black, no
