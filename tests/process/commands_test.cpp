@@ -50,8 +50,9 @@ void sendQuietPosition(EngineProcess& engine) {
 }
 
 // Analysis lines come one per completed iteration, deeper each time, with a line of play that
-// starts with the move of that iteration; the move sent is that of the last line.
-TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLineWithinTheLimits) {
+// starts with the move of that iteration; the move sent is that of the last line, also when
+// YXSTOP ends the think.
+TEST(Analysis, EachIterationReportsItsLineWithinTheLimitsAndYxstopSendsTheLast) {
     EngineProcess engine;
     ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
     expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 400"});
@@ -87,10 +88,26 @@ TEST(Analysis, EachIterationReportsDepthScoreNodesAndItsLineWithinTheLimits) {
         EXPECT_EQ(*answer, lines.back().pv.front());
     }
     EXPECT_EQ(first, second);
+    // YXSTOP ends a long think at once with the best move found so far, that of its last line.
+    expectAnswers(engine, {"INFO max_node 0", "INFO time_left 2147483647"});
+    sendQuietPosition(engine);
+    lines.clear();
+    while (lines.size() < 3) {
+        const std::optional<Analysis> a = parseAnalysis(engine.answer());
+        ASSERT_TRUE(a);
+        lines.push_back(*a);
+    }
+    engine.send("YXSTOP");
+    const std::vector<Analysis> more = analysesUntilMove(engine, move, 100 + lateness());
+    EXPECT_LT(engine.sinceSend(), 100 + lateness());
+    EXPECT_EQ(move, (more.empty() ? lines : more).back().pv.front());
     // Off again: a manager that never asks sees no MESSAGE line.
-    expectAnswers(engine, {"INFO analysis 0"});
+    expectAnswers(engine, {"INFO analysis 0", "INFO max_node 30000"});
     sendQuietPosition(engine);
     EXPECT_EQ(analysesUntilMove(engine, move).size(), 0u);
+    // Without a think YXSTOP is ignored: the next answer is ABOUT's.
+    expectAnswers(engine, {"YXSTOP", "ABOUT"});
+    EXPECT_EQ(engine.answer().rfind("name=\"velka\"", 0), 0u);
     endEngine(engine);
 }
 
@@ -124,30 +141,6 @@ TEST(Analysis, AForcedWinIsAnnouncedAndPlayedOutAsAnnounced) {
         engine.send("TURN " + win.pv[i + 1]);
         analysesUntilMove(engine, move);
     }
-    endEngine(engine);
-}
-
-// YXSTOP ends a long think at once with the best move found so far (that of its last analysis
-// line); without a think it is ignored.
-TEST(Stop, YxstopAnswersAtOnceWithTheBestMoveSoFar) {
-    EngineProcess engine;
-    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
-    expectAnswers(engine, {"YXSTOP", "INFO analysis 1", "INFO timeout_turn 30000",
-                           "INFO time_left 2147483647"});
-    sendQuietPosition(engine);
-    std::vector<Analysis> lines;
-    while (lines.size() < 3) {
-        const std::optional<Analysis> a = parseAnalysis(engine.answer());
-        ASSERT_TRUE(a);
-        lines.push_back(*a);
-    }
-    engine.send("YXSTOP");
-    std::string move;
-    const std::vector<Analysis> more = analysesUntilMove(engine, move, 100 + lateness());
-    EXPECT_LT(engine.sinceSend(), 100 + lateness());
-    EXPECT_EQ(move, (more.empty() ? lines : more).back().pv.front());
-    expectAnswers(engine, {"YXSTOP", "ABOUT"});  // nothing to stop: the next answer is ABOUT's
-    EXPECT_EQ(engine.answer().rfind("name=\"velka\"", 0), 0u);
     endEngine(engine);
 }
 

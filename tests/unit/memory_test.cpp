@@ -41,9 +41,6 @@ TEST(MemorySizing, LargestPowerOfTwoThatFitsBesideTheWorkingSet) {
     // The search threads' reserve counts as used; a new reserve with the same limit resizes.
     EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(w + 3 * MiB), w), 2 * MiB);
     EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(w + 3 * MiB), w, MiB + 1), MiB);
-    const size_t measured = sizeMemory(static_cast<uint32_t>(200 * MiB));
-    EXPECT_GE(measured, 16u);
-    EXPECT_LE(measured, 200 * MiB);
     releaseMemory();
     EXPECT_EQ(searchMemory.size, 16u);
 }
