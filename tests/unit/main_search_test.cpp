@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <random>
 #include <vector>
 
-#include "patterns/shape_quad.h"
+#include "../../bench/signature_positions.h"
 #include "search/candidates.h"
 #include "search/evaluation.h"
 #include "search/scores.h"
@@ -21,6 +20,12 @@ using patterns::RuleVariant;
 using testing::at;
 using testing::placeRows;
 constexpr RuleVariant Free = RuleVariant::Freestyle;
+// Middle games with nothing forced for either side: 15 x 15 and 20 x 20 freestyle, exact five and
+// Renju with the engine black.
+const signature::Position& Quiet15 = signature::Positions[0];
+const signature::Position& Quiet20 = signature::Positions[6];
+const signature::Position* const QuietByRule[] = {
+    &signature::Positions[0], &signature::Positions[2], &signature::Positions[4]};
 
 // Every search starts from a wiped memory, as at each move of a game; depth 0: on the clock.
 int32_t search(RuleVariant v, int32_t depth, uint64_t nodeLimit = 0) {
@@ -44,38 +49,6 @@ std::vector<int32_t> rootCandidates(RuleVariant v = Free) {
 
 int32_t evaluation(int32_t side) {
     return staticEvaluation(testing::searchBoard(Free).totals, side);
-}
-
-// True when no stone of either colour on an empty cell makes a four-three or better.
-bool quiet() {
-    const board::EngineBoard& b = board::engineBoard;
-    for (int32_t s = 0; s < b.cellCount; ++s) {
-        for (uint32_t c = 1; c <= 2 && b.cells[s] == 0; ++c) {
-            uint32_t k[4];
-            for (int32_t d = 0; d < 4; ++d)
-                k[d] =
-                    patterns::freeShape(patterns::patternEntry(board::windowCode(d, s) | c << 10));
-            const uint32_t q = patterns::shapeQuadIndex(k[0], k[1], k[2], k[3]);
-            if (patterns::MoveValueTable[patterns::groupQuadIndex(q)] >= 200) return false;
-        }
-    }
-    return evaluation(1) != NearWinScore && evaluation(2) != NearWinScore;
-}
-
-// Scattered stones on a square board, with nothing strong for either side.
-void quietPosition(int32_t size, uint32_t seed, int32_t stones) {
-    testing::freshBoard(size, size);
-    std::mt19937 rng(seed);
-    for (int32_t placed = 0; placed < stones;) {
-        const int32_t cell = at(rng() % size, rng() % size);
-        if (board::engineBoard.cells[cell] != 0) continue;
-        board::setCell(cell, 1 + placed % 2);
-        if (quiet()) {
-            ++placed;
-        } else {
-            board::setCell(cell, 0);
-        }
-    }
 }
 
 class MainSearchTest : public ::testing::Test {
@@ -156,13 +129,14 @@ TEST_F(MainSearchTest, NarrowingKeepsAShrinkingFrontOfTheList) {
                                 {5, 1, 10, 5}};
     for (const auto& [count, depth, n, want] : cases)
         EXPECT_EQ(narrowedRootCount(count, depth, n), want) << count << " " << depth << " " << n;
-    // A full 200-move root on 20 x 20, no move lost early.
-    quietPosition(20, 7, 60);
-    ASSERT_EQ(rootCandidates().size(), 200u);
+    // The search narrows its list after each iteration (no move is lost early here).
+    signature::setUpPosition(Quiet20);
+    const int32_t n = static_cast<int32_t>(rootCandidates().size());
     search(Free, 1);
-    EXPECT_EQ(rootMoves().size(), 191u);
+    EXPECT_EQ(static_cast<int32_t>(rootMoves().size()), narrowedRootCount(n, 1, n));
     search(Free, 2);
-    EXPECT_EQ(rootMoves().size(), 181u);
+    EXPECT_EQ(static_cast<int32_t>(rootMoves().size()),
+              narrowedRootCount(narrowedRootCount(n, 1, n), 2, n));
 }
 
 TEST_F(MainSearchTest, TiesKeepTheEarlierMoveAndRaisersLeadTheNextIteration) {
@@ -174,7 +148,7 @@ TEST_F(MainSearchTest, TiesKeepTheEarlierMoveAndRaisersLeadTheNextIteration) {
         if (position == 0) {
             placeRows(6, 7, {"OXO", ".O."});  // mirror-symmetric: mirrored moves tie
         } else {
-            quietPosition(15, 21, 16);
+            signature::setUpPosition(Quiet15);
         }
         const std::vector<int32_t> roots = rootCandidates();
         std::vector<int32_t> expected;
@@ -220,10 +194,10 @@ TEST_F(MainSearchTest, ASideWithNoMoveLeftHasLost) {
 }
 
 TEST_F(MainSearchTest, ATimeOutRestoresTheBoardAndKeepsTheLastIteration) {
-    for (RuleVariant v : {Free, RuleVariant::ExactFive, RuleVariant::Renju}) {
-        SCOPED_TRACE(static_cast<int>(v));
-        patterns::refreshPatternTables(v);
-        quietPosition(15, 11, 24);
+    for (const signature::Position* p : QuietByRule) {
+        SCOPED_TRACE(p->name);
+        const RuleVariant v = p->variant;
+        signature::setUpPosition(*p);
         int32_t move = -1;
         {
             const testing::BoardUnchanged guard;
@@ -239,8 +213,7 @@ TEST_F(MainSearchTest, ATimeOutRestoresTheBoardAndKeepsTheLastIteration) {
         EXPECT_FALSE(lastSearchStats().stopped);
     }
     // The clock: with the budget already spent, the first clock check ends the search.
-    patterns::refreshPatternTables(Free);
-    quietPosition(15, 3, 24);
+    signature::setUpPosition(Quiet15);
     turnStart.store(clockMs() - 100000000);
     const testing::BoardUnchanged guard;
     const int32_t move = search(Free, 0);

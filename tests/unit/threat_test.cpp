@@ -3,12 +3,13 @@
 #include "search/threat.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
+#include <atomic>
 #include <vector>
 
 #include "board/board.h"
 #include "patterns/pattern_table.h"
+#include "platform/platform.h"
 #include "search/main_search.h"
 #include "search/memory.h"
 #include "search/scores.h"
@@ -162,7 +163,7 @@ TEST_F(ThreatTest, CandidatesBeyondTheListsAreStillTried) {
     EXPECT_EQ(decided(Kind::Freestyle), at(34, 38));
 }
 
-// A line of 288 fours on an 80 x 80 board, on a thread with the ThinkThread's stack.
+// A line of 288 fours on an 80 x 80 board, on a thread started as the ThinkThread is.
 TEST_F(ThreatTest, LongLineOnTheLargestBoard) {
     testing::freshBoard(80, 80);
     std::vector<int32_t> expected;
@@ -178,17 +179,14 @@ TEST_F(ThreatTest, LongLineOnTheLargestBoard) {
     expected.push_back(at(77, 78));
     ASSERT_EQ(expected.size(), 288u);
     static int32_t move;
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, SearchStackBytes);
-    pthread_t thread;
-    const auto run = [](void*) -> void* {
+    static std::atomic<bool> done{false};
+    const auto run = [](void*) {
         move = decided(Kind::Freestyle);
-        return nullptr;
+        done.store(true);
+        done.notify_one();
     };
-    ASSERT_EQ(pthread_create(&thread, &attr, run, nullptr), 0);
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
+    ASSERT_TRUE(platform::startThread(run, nullptr, SearchStackBytes));
+    done.wait(false);
     EXPECT_EQ(move, at(4, 0));
     EXPECT_EQ(line(Kind::Freestyle), expected);
 }
