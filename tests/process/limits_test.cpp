@@ -138,7 +138,9 @@ TEST(Memory, TheLimitHoldsWheneverItArrives) {
         expectAnswers(engine, {"RESTART => OK", "START 15 => OK", "BEGIN"});
         Referee(15, 15).engineMove(engine);
         const std::optional<uint64_t> peak = engine.peakResidentBytes();
-        if (peak) EXPECT_LE(*peak, uint64_t(mib) << 20) << (*peak >> 20) << " MiB";
+        if (peak) {
+            EXPECT_LE(*peak, uint64_t(mib) << 20) << (*peak >> 20) << " MiB";
+        }
         endEngine(engine);
     }
 }

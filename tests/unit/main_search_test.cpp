@@ -20,9 +20,9 @@ using patterns::RuleVariant;
 using testing::at;
 using testing::placeRows;
 constexpr RuleVariant Free = RuleVariant::Freestyle;
-// Middle games with nothing forced for either side: 15 x 15 and 20 x 20 freestyle, exact five and
-// Renju with the engine black.
-const signature::Position& Quiet15 = signature::Positions[0];
+// Middle games with nothing forced for either side: 15 x 15 and 20 x 20 freestyle; freestyle, exact
+// five and Renju with the engine black.
+const signature::Position& Quiet15 = signature::Positions[1];
 const signature::Position& Quiet20 = signature::Positions[6];
 const signature::Position* const QuietByRule[] = {
     &signature::Positions[0], &signature::Positions[2], &signature::Positions[4]};
