@@ -47,24 +47,16 @@ inline void put(Cells cells, int32_t code) {
     for (const auto& [x, y] : cells) board::setCell(at(x, y), code);
 }
 
-// Everything a search may touch: cells, hash and line strings.
-struct BoardImage {
-    std::array<int32_t, board::MaxCells> cells;
-    uint64_t hash;
-    std::array<board::LineString, board::DirectionCount> lines;
-    bool operator==(const BoardImage&) const = default;
-};
-
-inline BoardImage boardImage() {
-    return {board::engineBoard.cells, board::engineBoard.hash, board::engineBoard.lineStrings};
-}
-
-// Fails the test unless the board is as it was when the guard was made.
+// Fails the test unless the board is as it was when the guard was made: everything a search may
+// touch, cells, hash and line strings.
 struct BoardUnchanged {
-    BoardImage before = boardImage();
+    const board::EngineBoard& b = board::engineBoard;
+    const std::array<int32_t, board::MaxCells> cells = b.cells;
+    const uint64_t hash = b.hash;
+    const std::array<board::LineString, board::DirectionCount> lines = b.lineStrings;
     ~BoardUnchanged() {
-        EXPECT_TRUE(before == boardImage());
-        EXPECT_TRUE(board::boardIsConsistent(board::engineBoard));
+        EXPECT_TRUE(cells == b.cells && hash == b.hash && lines == b.lineStrings);
+        EXPECT_TRUE(board::boardIsConsistent(b));
     }
 };
 
