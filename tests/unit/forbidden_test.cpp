@@ -51,6 +51,7 @@ TEST_F(ForbiddenTest, Positions) {
     // clang-format off
     const Case cases[] = {
         {"double three", {7, 7}, true, {doubleThree}},
+        {"... one of them split", {7, 7}, true, {{{4, 7}, {5, 7}, {7, 5}, {7, 6}}}},
         {"... with a three blocked", {7, 7}, false, {doubleThree}, {{4, 7}}},
         {"fours in two lines", {7, 7}, true, {{{3, 7}, {4, 7}, {5, 7}, {7, 3}, {7, 4}, {7, 5}}}},
         {"four and three", {7, 7}, false, {{{4, 7}, {5, 7}, {6, 7}, {7, 5}, {7, 6}}}},
