@@ -1,5 +1,5 @@
-// The SearchMemory as the engine uses it: sized for the default max_memory at START (and faulted
-// in), wiped before every move.
+// The SearchMemory as the engine uses it: sized for the default max_memory at START, wiped before
+// every move.
 #include "bench.h"
 #include "protocol/settings.h"
 #include "search/memory.h"
@@ -10,11 +10,9 @@ void benchMemory(const BenchOptions& options) {
     search::SearchMemory& memory = benchPlayer().memory;
     const protocol::ManagerSettings defaults;
     const uint32_t limit = static_cast<uint32_t>(protocol::readSetting(defaults.max_memory));
-    size_t bytes = 0;
-    const double sizing = medianMs(1, [&] { bytes = search::sizeMemory(memory, limit); });
+    const size_t bytes = search::sizeMemory(memory, limit);
     report("search memory size (default max_memory)", static_cast<double>(bytes) / (1 << 20),
            "MiB");
-    report("search memory sizing, faulted in (default max_memory)", sizing, "ms");
     report("search memory wipe", medianMs(options.repetitions, [&] { search::wipeMemory(memory); }),
            "ms");
     search::releaseMemory(memory);

@@ -75,17 +75,6 @@ void freeTable(void* table, size_t bytes) {
     munmap(table, bytes);
 }
 
-void faultInTable(void* table, size_t bytes) {
-#ifdef MADV_POPULATE_WRITE
-    if (madvise(table, bytes, MADV_POPULATE_WRITE) == 0) return;
-#endif
-    // Older kernels: one write per page. A page not yet touched reads as zero, so writing zero
-    // changes nothing.
-    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    volatile unsigned char* bytesOf = static_cast<unsigned char*>(table);
-    for (size_t i = 0; i < bytes; i += page) bytesOf[i] = 0;
-}
-
 // The stack is reserved address space; pages are backed only as the recursion reaches them, so
 // a deep reserve costs little memory. The platform default (often 8 MiB, less on some systems) is
 // not trusted for the deepest searches.

@@ -61,7 +61,6 @@ uint64_t residentMemoryBytes() {
     return top - static_cast<uintptr_t>(heap.fordblks);
 }
 
-// A WebAssembly memory has no pages to fault in: what it grows by is there and zeroed at once.
 void* allocateTable(size_t bytes) {
     return calloc(1, bytes);
 }
@@ -69,8 +68,6 @@ void* allocateTable(size_t bytes) {
 void freeTable(void* table, size_t) {
     free(table);
 }
-
-void faultInTable(void*, size_t) {}
 
 bool freedMemoryReturns() {
     return false;

@@ -63,14 +63,6 @@ void freeTable(void* table, size_t) {
     VirtualFree(table, 0, MEM_RELEASE);
 }
 
-// One write per page: a page not yet touched reads as zero, so writing zero changes nothing.
-void faultInTable(void* table, size_t bytes) {
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    volatile unsigned char* bytesOf = static_cast<unsigned char*>(table);
-    for (size_t i = 0; i < bytes; i += info.dwPageSize) bytesOf[i] = 0;
-}
-
 // The stack size is a reservation, not a commitment: pages are committed only as the recursion
 // reaches them, so a deep reserve costs address space, not memory. Without the flag the size
 // would be the initial commit and the reserve would stay at the executable's default (2 MiB

@@ -299,16 +299,16 @@ void handleInfo(Game& game, const char* line) {
     ManagerSettings& settings = game.settings;
     search::GameClock& clock = game.player.control.clock;
     // What else a key does besides setting its value.
-    enum class Effect { None, Budget, TimeLeftSent, MatchLimitSent, Memory };
+    enum class Effect { None, Budget, TimeLeftSent, MatchLimitSent };
     struct NumericKey {
         const char* name;
         std::atomic<int32_t>& setting;
         Effect effect;
     };
-    const std::array<NumericKey, 10> numericKeys{{
+    const std::array<NumericKey, 11> numericKeys{{
         {"timeout_turn", settings.timeout_turn, Effect::Budget},
         {"timeout_match", settings.timeout_match, Effect::MatchLimitSent},
-        {"max_memory", settings.max_memory, Effect::Memory},
+        {"max_memory", settings.max_memory, Effect::None},
         {"time_left", settings.time_left, Effect::TimeLeftSent},
         {"game_type", settings.game_type, Effect::None},
         {"rule", settings.rule, Effect::None},
@@ -316,6 +316,7 @@ void handleInfo(Game& game, const char* line) {
         {"max_depth", settings.max_depth, Effect::None},
         {"analysis", settings.analysis, Effect::None},
         {"thread_num", settings.thread_num, Effect::None},
+        {"multipv", settings.multipv, Effect::None},
     }};
     for (const NumericKey& numeric : numericKeys) {
         if (!matchKeyword(key, numeric.name)) continue;
@@ -333,11 +334,6 @@ void handleInfo(Game& game, const char* line) {
                 break;
             case Effect::Budget:
                 search::recomputeBudget(clock, clockSettings(settings));
-                break;
-            case Effect::Memory:
-                // Managers send it right after START: the table is sized (and faulted in) now,
-                // while the engine waits for the game to begin, rather than in the first think.
-                resizeMemoryWhenIdle(game);
                 break;
         }
         return;

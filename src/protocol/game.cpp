@@ -41,14 +41,6 @@ void sizeMemory(Game& game) {
                        search::searchThreadsMemory(player.main));
 }
 
-// The table for the limit now set, with all its pages backed, so that the searches never wait for
-// a first touch. Not at a board's set-up: managers send their max_memory right after START, and a
-// table faulted in for the default limit would count against a smaller one.
-void prepareMemory(Game& game) {
-    sizeMemory(game);
-    search::faultInMemory(game.player.memory);
-}
-
 void initGameBoard(Game& game, int32_t width, int32_t height) {
     board::initBoard(width, height);
     board::buildSpiralOrders(width, height);
@@ -64,7 +56,26 @@ search::SearchLimits limitsFromSettings(const ManagerSettings& settings) {
     const int32_t maxNodes = readSetting(settings.max_node);
     if (maxDepth > 0) limits.maxDepth = std::min(maxDepth, search::MaxSearchDepth);
     if (maxNodes > 0) limits.nodeLimit = static_cast<uint64_t>(maxNodes);
+    limits.multiPv = std::clamp(readSetting(settings.multipv), 1, search::MaxMultiPv);
     return limits;
+}
+
+// A score as the manager reads it: win or loss where the game's end is certain (winK, lossK when
+// the search knows it comes with the engine's K-th move), otherwise the search's figure for the
+// engine, within MaxReportedScore either way.
+void formatScore(const search::IterationReport& report, char* text, size_t capacity) {
+    if (report.winMoves > 0) {
+        std::snprintf(text, capacity, "win%d", report.winMoves);
+    } else if (report.winMoves < 0) {
+        std::snprintf(text, capacity, "loss%d", -report.winMoves);
+    } else if (report.score >= search::NearWinScore) {
+        std::snprintf(text, capacity, "win");
+    } else if (report.score <= search::NearLossScore) {
+        std::snprintf(text, capacity, "loss");
+    } else {
+        std::snprintf(text, capacity, "%d",
+                      std::clamp(report.score, -MaxReportedScore, MaxReportedScore));
+    }
 }
 
 // Iteration reports as MESSAGE lines, while analysis is on: depth, score, nodes, speed, time and
@@ -76,18 +87,12 @@ void sendIterationReport(void* context, const search::IterationReport& report) {
     const int64_t elapsed = std::max<int64_t>(report.elapsedMs, 1);
     const unsigned long long nodes = report.nodes;
     char score[24];
-    if (report.score == search::WinScore && report.winMoves > 0) {
-        std::snprintf(score, sizeof score, "win%d", report.winMoves);
-    } else if (report.score == search::WinScore) {
-        std::snprintf(score, sizeof score, "win");
-    } else if (report.score == search::LossScore) {
-        std::snprintf(score, sizeof score, "loss");
-    } else {
-        std::snprintf(score, sizeof score, "%d", report.score);
-    }
+    formatScore(report, score, sizeof score);
+    char rank[24] = "";
+    if (report.rank > 0) std::snprintf(rank, sizeof rank, " multipv %d", report.rank);
     int length = std::snprintf(
-        text.data(), text.size(), "depth %d score %s nodes %llu nps %llu time %lld pv",
-        report.depth, score, nodes, nodes * 1000 / static_cast<unsigned long long>(elapsed),
+        text.data(), text.size(), "depth %d%s score %s nodes %llu nps %llu time %lld pv",
+        report.depth, rank, score, nodes, nodes * 1000 / static_cast<unsigned long long>(elapsed),
         static_cast<long long>(report.elapsedMs));
     const int32_t width = board::engineBoard.width;
     for (const int32_t cell : report.pv) {
@@ -197,7 +202,7 @@ void playTurn(Game& game) {
     // A thread_num or max_memory sent since the board was set up counts from this move on; an
     // unchanged limit and thread count keep the table as it is.
     search::setSearchThreads(player.main, readSetting(game.settings.thread_num));
-    prepareMemory(game);
+    sizeMemory(game);
     board::chooseSpiralOrder();
     search::wipeMemory(player.memory);
     const int32_t index = search::decideMove(player, b, variant, limitsFromSettings(game.settings));
@@ -214,10 +219,6 @@ void playTurn(Game& game) {
         sendPlain("%d,%d", x, y);
     }
     search::stopTurnClock(player.control.clock);
-}
-
-void resizeMemoryWhenIdle(Game& game) {
-    if (game.boardReady && !thinkRunning(game)) prepareMemory(game);
 }
 
 void sendForbiddenPoints(const Game& game) {

@@ -16,6 +16,8 @@ namespace velka::protocol {
 // The ThinkThread gets a search thread's stack (search::SearchStackBytes); when no such thread
 // can be started, one with this much; when even that fails, thinking runs on the main thread.
 inline constexpr size_t FallbackThinkThreadStackBytes = size_t{16} << 20;
+// An analysis line's score is win, loss (winK, lossK) or a number within this either way.
+inline constexpr int32_t MaxReportedScore = 9999;
 
 // A think on the command loop's own thread (no ThinkThread could start, as always in
 // WebAssembly) serves the manager's waiting lines itself; this is where it reads them.
@@ -61,9 +63,6 @@ void restartGame(Game& game);
 void clearPosition();
 void startThinking(Game& game);
 void playTurn(Game& game);
-// The memory for the limit now set, at once and faulted in, unless no board is set up yet or a
-// think runs (then at the next move).
-void resizeMemoryWhenIdle(Game& game);
 // FORBID: black's forbidden points on the board, in one line.
 void sendForbiddenPoints(const Game& game);
 

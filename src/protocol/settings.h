@@ -25,6 +25,7 @@ struct ManagerSettings {
     std::atomic<int32_t> max_depth{0};          // deepest iteration of the main search
     std::atomic<int32_t> analysis{0};           // a MESSAGE line after every iteration
     std::atomic<int32_t> thread_num{1};         // search threads (clamped when a think starts)
+    std::atomic<int32_t> multipv{1};            // the best moves each analysis report lists
     std::array<char, FolderCapacity> folder{};  // stored only; the command loop alone touches it
 };
 

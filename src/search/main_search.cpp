@@ -64,9 +64,26 @@ void extendLine(SearchThread& t, int32_t p, int32_t m) {
     t.pvEnd[p] = end;
 }
 
-void copyRootLine(SearchThread& t) {
-    t.bestLine.count = t.pvEnd[0];
-    std::copy(t.pv[0].begin(), t.pv[0].begin() + t.pvEnd[0], t.bestLine.cells.begin());
+// What a root move must score to be among the best lines: above the last of them once there are
+// as many as wanted (the alpha of the root's null windows), above a loss before.
+int32_t rankThreshold(const SearchThread& t) {
+    return t.lines.count < t.multiPv ? LossScore : t.lines.ranked[t.multiPv - 1].score;
+}
+
+// The root move whose line pv[0] holds enters the best lines with score v (above the threshold),
+// behind those that score as much; the last one drops out when there are as many as wanted.
+void rankRootLine(SearchThread& t, int32_t v) {
+    RootLines& lines = t.lines;
+    int32_t at = 0;
+    while (at < lines.count && lines.ranked[at].score >= v) ++at;
+    for (int32_t k = std::min(lines.count, t.multiPv - 1); k > at; --k) {
+        lines.ranked[k] = lines.ranked[k - 1];
+    }
+    RootLines::Ranked& entry = lines.ranked[at];
+    entry.score = v;
+    entry.line.count = t.pvEnd[0];
+    std::copy(t.pv[0].begin(), t.pv[0].begin() + t.pvEnd[0], entry.line.cells.begin());
+    lines.count = std::min(lines.count + 1, t.multiPv);
 }
 
 // The nodes of every thread: exact for the thinking thread, as last shown for the helpers.
@@ -79,14 +96,19 @@ uint64_t nodesSoFar(const SearchThread& t) {
     return nodes;
 }
 
-void reportLine(const MainSearch& search, const Line& line, int32_t depth, int32_t score,
-                uint64_t nodes) {
-    IterationReport report{};
-    report.depth = depth;
-    report.score = score;
-    report.nodes = nodes;
-    report.pv = {line.cells.data(), static_cast<size_t>(line.count)};
-    reportIteration(*search.control, report);
+// One report per line, ranked from 1 when several were wanted.
+void reportLines(const MainSearch& search, const RootLines& lines, int32_t wanted, int32_t depth,
+                 uint64_t nodes) {
+    for (int32_t k = 0; k < lines.count; ++k) {
+        const RootLines::Ranked& entry = lines.ranked[k];
+        IterationReport report{};
+        report.depth = depth;
+        report.score = entry.score;
+        report.rank = wanted > 1 ? k + 1 : 0;
+        report.nodes = nodes;
+        report.pv = {entry.line.cells.data(), static_cast<size_t>(entry.line.count)};
+        reportIteration(*search.control, report);
+    }
 }
 
 // Step 1 of every node, the one place where a search is stopped: the node limit at every node;
@@ -226,8 +248,9 @@ void moveToFront(RootMoveList& list, int32_t cell) {
 // The thread's board becomes a copy of the search's, judged by the variant's rules; its answer is
 // cleared.
 void prepareThread(SearchThread& t, MainSearch& search, const board::EngineBoard& b,
-                   RuleVariant variant, bool useClock, uint64_t nodeLimit) {
+                   RuleVariant variant, bool useClock, uint64_t nodeLimit, int32_t multiPv) {
     resetSearchBoard(t.sb, b, variant);
+    t.multiPv = multiPv;
     t.owner = &search;
     t.memory = search.memory;
     t.clockCheckCounter = &t.clockCheckCounters[static_cast<int32_t>(variant)];
@@ -267,16 +290,16 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
             return;
         }
 
-        // The root's beta is WinScore: nothing above it to cut at.
-        int32_t alpha = LossScore;
-        int32_t best = LossScore;
-        int32_t bestMove = board::NoCell;
-        bool pvFound = false;
+        // The root's beta is WinScore: nothing above it to cut at. Its alpha is what a move must
+        // score to be among the best lines (the best one alone, unless more are wanted); until
+        // there are as many as wanted, every move gets the full window.
+        t.lines.count = 0;
         for (int32_t i = 0; i < t.rootMoves.count; ++i) {
             const int32_t m = t.rootMoves.cells[i];
+            const int32_t alpha = rankThreshold(t);
             placeStone(t.sb, m, board::CellOwn);
-            const NodeScore child =
-                principalVariation(pvFound, alpha, WinScore, [&](int32_t a, int32_t b) {
+            const NodeScore child = principalVariation(
+                t.lines.count == t.multiPv, alpha, WinScore, [&](int32_t a, int32_t b) {
                     return searchNode(t, d - 1, a, b, m, board::CellOpponent, area);
                 });
             removeStone(t.sb, m);
@@ -289,31 +312,27 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
                 t.result = m;
                 t.won = true;
                 t.resultDepth = d;
-                t.resultScore = v;
                 extendLine(t, 0, m);
-                copyRootLine(t);
-                t.resultLine = t.bestLine;
-                if (!t.helper) reportLine(search, t.bestLine, d, v, nodesSoFar(t));
+                t.lines.count = 0;
+                rankRootLine(t, v);
+                t.resultLines = t.lines;
+                if (!t.helper) reportLines(search, t.resultLines, 1, d, nodesSoFar(t));
                 return;
             }
             if (v == LossScore) {
                 removeFromList(t.rootWork, m);  // proven lost: never searched again
-            } else if (v > best) {
-                best = alpha = v;
-                bestMove = m;
-                pvFound = true;
+            } else if (v > alpha) {
                 moveToFront(t.rootWork, m);
                 extendLine(t, 0, m);
-                copyRootLine(t);
+                rankRootLine(t, v);
             }
         }
-        if (bestMove == board::NoCell) return;  // every move lost: keep the previous answer
-        t.result = bestMove;
+        if (t.lines.count == 0) return;  // every move lost: keep the previous answer
+        t.result = t.lines.ranked[0].line.cells[0];
         t.completedDepth = d;
         t.resultDepth = d;
-        t.resultScore = best;
-        t.resultLine = t.bestLine;
-        if (!t.helper) reportLine(search, t.bestLine, d, best, nodesSoFar(t));
+        t.resultLines = t.lines;
+        if (!t.helper) reportLines(search, t.resultLines, t.multiPv, d, nodesSoFar(t));
 
         // Another iteration would take longer than the time that is left.
         if (!t.helper && t.useClock && clockMs() - t0 >= timeRemaining(search.control->clock)) {
@@ -329,7 +348,7 @@ void helperSearch(void* context, int32_t index) {
     MainSearch& search = *static_cast<MainSearch*>(context);
     SearchThread& t = *search.helpers[index];
     const SearchJob& job = search.job;
-    prepareThread(t, search, *job.board, job.variant, false, 0);
+    prepareThread(t, search, *job.board, job.variant, false, 0, job.multiPv);
     t.rootMoves = job.rootMoves;
     iterate(t, stoneArea(t.sb.board, InnerReach), job.rootCount, job.maxDepth);
     if (t.won) search.job.won.store(true, std::memory_order_relaxed);
@@ -352,7 +371,8 @@ int32_t searchBestMove(MainSearch& search, SearchMemory& memory, ThinkControl& c
     search.memory = &memory;
     search.control = &control;
     SearchThread& t = search.thinking;
-    prepareThread(t, search, board, variant, limits.useClock, limits.nodeLimit);
+    const int32_t multiPv = std::clamp(limits.multiPv, 1, MaxMultiPv);
+    prepareThread(t, search, board, variant, limits.useClock, limits.nodeLimit, multiPv);
     const board::EngineBoard& b = t.sb.board;
     const ScanArea area = stoneArea(b, InnerReach);
 
@@ -371,6 +391,7 @@ int32_t searchBestMove(MainSearch& search, SearchMemory& memory, ThinkControl& c
         job.variant = variant;
         job.board = &board;
         job.maxDepth = maxDepth;
+        job.multiPv = multiPv;
         job.rootCount = rootCount;
         job.rootMoves = t.rootMoves;
         job.stop.store(false, std::memory_order_relaxed);
@@ -394,8 +415,8 @@ int32_t searchBestMove(MainSearch& search, SearchMemory& memory, ThinkControl& c
     stats = {t.nodes, chosen->completedDepth, t.stopped && !chosen->won};
     for (int32_t i = 1; i <= helpers; ++i) stats.nodes += search.helpers[i]->nodes;
     if (chosen != &t) {
-        reportLine(search, chosen->resultLine, chosen->resultDepth, chosen->resultScore,
-                   stats.nodes);
+        reportLines(search, chosen->resultLines, chosen->won ? 1 : multiPv, chosen->resultDepth,
+                    stats.nodes);
     }
     return chosen->result;
 }

@@ -36,6 +36,8 @@ inline constexpr int32_t MaxSearchThreads = 64;
 // as the recursion reaches them.
 inline constexpr size_t SearchStackBytes = size_t{256} << 20;
 inline constexpr int32_t RuleVariantCount = 3;
+// The most lines an analysis may ask for: the best moves, each with its score and line.
+inline constexpr int32_t MaxMultiPv = 5;
 
 struct SearchLimits {
     int32_t maxDepth = MaxSearchDepth;
@@ -43,6 +45,9 @@ struct SearchLimits {
     // When not 0, the search stops once the thinking thread has entered this many nodes, exactly
     // as at a time-out.
     uint64_t nodeLimit = 0;
+    // The best moves to score exactly and report at each depth, 1 .. MaxMultiPv. With more than
+    // one the root searches more: every move that may enter their number gets a full window.
+    int32_t multiPv = 1;
 };
 
 struct SearchStats {
@@ -59,6 +64,17 @@ struct RootMoveList {
 struct Line {
     int32_t count = 0;
     std::array<int32_t, MaxPly> cells{};
+};
+
+// The root's best moves, best first (equal scores in the order they were found), each with its
+// score and line.
+struct RootLines {
+    struct Ranked {
+        int32_t score = 0;
+        Line line;
+    };
+    int32_t count = 0;
+    std::array<Ranked, MaxMultiPv> ranked;
 };
 
 struct MainSearch;
@@ -87,14 +103,14 @@ struct SearchThread {
     int32_t iterationDepth = 0;
     std::array<std::array<int32_t, MaxPly>, MaxPly> pv;
     std::array<int32_t, MaxPly> pvEnd;
-    Line bestLine;  // the root's line in the iteration under way
+    int32_t multiPv = 1;
+    RootLines lines;  // the root's best lines in the iteration under way
     // The answer: the best move of the last completed iteration (or the winning move, or the only
-    // candidate), with the iteration that found it, its score and its line.
+    // candidate), with the iteration that found it and its best lines.
     int32_t result = board::NoCell;
     int32_t completedDepth = 0;
     int32_t resultDepth = 0;
-    int32_t resultScore = 0;
-    Line resultLine;
+    RootLines resultLines;
     bool won = false;
     bool stopped = false;
 };
@@ -104,6 +120,7 @@ struct SearchJob {
     patterns::RuleVariant variant = patterns::RuleVariant::Freestyle;
     const board::EngineBoard* board = nullptr;
     int32_t maxDepth = 0;
+    int32_t multiPv = 1;
     int32_t rootCount = 0;
     RootMoveList rootMoves;
     std::atomic<bool> stop{false};      // the thinking thread is done: the helpers return

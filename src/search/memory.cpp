@@ -14,7 +14,6 @@ void useFallback(SearchMemory& memory) {
     memory.mask = 0;
     memory.size = sizeof(SearchMemorySlot);
     memory.generation = 1;
-    memory.faultedIn = true;
 }
 
 SearchMemorySlot& slotOf(const SearchMemory& memory, uint64_t hash) {
@@ -89,7 +88,6 @@ size_t resize(SearchMemory& memory, uint32_t limit, uint64_t reserve, bool measu
         memory.table = static_cast<SearchMemorySlot*>(table);
         memory.mask = (uint32_t{1} << k) - 1;
         memory.size = bytes;
-        memory.faultedIn = false;
         memory.generation = 1;  // the zeroed table is generation 0: every entry empty
         return memory.size;
     }
@@ -151,12 +149,6 @@ size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve) {
 size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
                                 uint64_t reserve) {
     return resize(memory, limit, reserve, false, workingSet);
-}
-
-void faultInMemory(SearchMemory& memory) {
-    if (memory.faultedIn) return;
-    platform::faultInTable(memory.table, memory.size);
-    memory.faultedIn = true;
 }
 
 // Also forgets the last limit: the next sizing builds a table whatever its limit.

@@ -62,7 +62,6 @@ struct SearchMemory {
     uint32_t lastLimit = 0;
     uint64_t lastReserve = 0;
     bool sized = false;
-    bool faultedIn = true;  // every page of the table is backed by memory (the fallback always)
     // Entries of this generation belong to the current move; 0 marks a fresh or cleared entry.
     uint16_t generation = 1;
 
@@ -87,9 +86,6 @@ size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve = 0);
 // The same with the working set (growth included) given, so that tests can fix it.
 size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
                                 uint64_t reserve = 0);
-// Backs the whole table with memory now, once per table, so that no search waits for the first
-// touch of its pages (a quarter of a fresh process's first think went to them).
-void faultInMemory(SearchMemory& memory);
 // Frees the table; the fallback slot takes its place until the next sizing, which then builds a
 // table whatever its limit.
 void releaseMemory(SearchMemory& memory);

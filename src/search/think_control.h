@@ -14,12 +14,14 @@ namespace velka::search {
 // Answer: stop and send the best move found so far (YXSTOP). Quit: stop and send nothing (END).
 enum class StopRequest : int32_t { None, Answer, Quit };
 
-// One completed step of a think: an iteration of the main search, or the forced win by fours that
-// the threat search found (then winMoves is the number of the engine's moves to five).
+// One completed step of a think: an iteration of the main search (one report per line when
+// several were wanted: rank 1 is the best, 0 when one line was wanted), or the forced win by fours
+// that the threat search found (then winMoves is the number of the engine's moves to five).
 struct IterationReport {
     int32_t depth;
     int32_t score;
     int32_t winMoves;
+    int32_t rank;
     uint64_t nodes;
     int64_t elapsedMs;  // since the request for the move arrived
     std::span<const int32_t> pv;

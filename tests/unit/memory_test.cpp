@@ -17,9 +17,6 @@ TEST(MemorySizing, FirstCallBuildsTheLargestTableForNoLimit) {
     EXPECT_EQ(searchMemory.size, sizeof(SearchMemorySlot));  // the fallback slot until then
     EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, 0, 50 * MiB), Largest);
     EXPECT_EQ(searchMemory.mask, (1u << MaxMemoryLog2) - 1);
-    EXPECT_FALSE(searchMemory.faultedIn);
-    faultInMemory(searchMemory);
-    EXPECT_TRUE(searchMemory.faultedIn);
     EXPECT_EQ(probeMemory(searchMemory, 12345, 0, LossScore, WinScore), NoScore);
 }
 
