@@ -21,6 +21,10 @@ int32_t hardwareThreads();
 // them (a fresh 256 MiB table is 128 faults instead of 65536).
 void* allocateTable(size_t bytes);
 void freeTable(void* table, size_t bytes);
+// Backs the table's pages with memory on a thread of its own, without touching what they hold,
+// so that the searches under way on other cores find them ready instead of waiting for each first
+// touch (costly in a virtual machine). Where the system cannot do that, nothing happens.
+void faultInTableMeanwhile(void* table, size_t bytes);
 // Whether memory that the engine frees goes back to the system. A WebAssembly memory only grows,
 // so whatever the engine once held stays taken.
 bool freedMemoryReturns();

@@ -75,6 +75,28 @@ void freeTable(void* table, size_t bytes) {
     munmap(table, bytes);
 }
 
+// The kernel faults the pages in as a write would, but writes nothing, so the searches may use
+// the table meanwhile. Should the table be freed first, the call fails harmlessly.
+void faultInTableMeanwhile(void* table, size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    struct Range {
+        void* start;
+        size_t bytes;
+    };
+    Range* range = new Range{table, bytes};
+    const auto populate = [](void* argument) {
+        const Range r = *static_cast<Range*>(argument);
+        delete static_cast<Range*>(argument);
+        madvise(r.start, r.bytes, MADV_POPULATE_WRITE);
+    };
+    constexpr size_t PopulateStackBytes = size_t{64} << 10;
+    if (!startThread(populate, range, PopulateStackBytes)) delete range;
+#else
+    static_cast<void>(table);
+    static_cast<void>(bytes);
+#endif
+}
+
 // The stack is reserved address space; pages are backed only as the recursion reaches them, so
 // a deep reserve costs little memory. The platform default (often 8 MiB, less on some systems) is
 // not trusted for the deepest searches.

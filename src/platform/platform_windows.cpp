@@ -63,6 +63,9 @@ void freeTable(void* table, size_t) {
     VirtualFree(table, 0, MEM_RELEASE);
 }
 
+// Windows has no way to back pages without writing them; they are faulted in as used.
+void faultInTableMeanwhile(void*, size_t) {}
+
 // The stack size is a reservation, not a commitment: pages are committed only as the recursion
 // reaches them, so a deep reserve costs address space, not memory. Without the flag the size
 // would be the initial commit and the reserve would stay at the executable's default (2 MiB

@@ -85,6 +85,7 @@ size_t resize(SearchMemory& memory, uint32_t limit, uint64_t reserve, bool measu
         const size_t bytes = sizeof(SearchMemorySlot) << k;
         void* table = platform::allocateTable(bytes);
         if (table == nullptr) continue;
+        if (measure) platform::faultInTableMeanwhile(table, bytes);
         memory.table = static_cast<SearchMemorySlot*>(table);
         memory.mask = (uint32_t{1} << k) - 1;
         memory.size = bytes;

@@ -80,8 +80,9 @@ void storeMemory(SearchMemory& memory, uint64_t hash, int32_t depth, int32_t val
 void wipeMemory(SearchMemory& memory);
 // A limit in bytes for the whole process, 0 for none: the table becomes the largest that fits
 // beside the measured working set, WorkingSetGrowth and the reserve: what the search threads will
-// add to the process (their state and stacks). Returns the table size in bytes. The same limit and
-// reserve as last time keep the table and its contents.
+// add to the process (their state and stacks). A new table's pages are faulted in on a thread of
+// their own meanwhile. Returns the table size in bytes. The same limit and reserve as last time
+// keep the table and its contents.
 size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve = 0);
 // The same with the working set (growth included) given, so that tests can fix it.
 size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,

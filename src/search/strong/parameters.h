@@ -37,10 +37,20 @@ inline constexpr EvaluationWeights Weights = {
 // The deepest line: plies of the main iterations plus extensions and the quiescence over fours.
 inline constexpr int32_t MaxStrongPly = 160;
 inline constexpr int32_t MaxStrongDepth = 100;
-// The quiescence searches at most this many of the side's fours at a node, and no deeper than
-// this many plies below the horizon.
-inline constexpr int32_t QuiescenceFours = 8;
-inline constexpr int32_t QuiescencePlies = 24;
+// Below the horizon threats are played out at most this many plies deep, and at most this many of
+// the side's double threats at a node.
+inline constexpr int32_t QuiescencePlies = 8;
+inline constexpr int32_t QuiescenceThreats = 3;
+// A victory by fours is looked for at every node this deep or deeper, at most this many plies
+// long and this many positions large.
+inline constexpr int32_t VcfPlies = 15;
+inline constexpr uint64_t VcfNodes = 200;
+inline constexpr int32_t VcfDepth = 2;
+
+// Below the root a node searches at most this many of its moves, best first (a principal
+// variation node more).
+inline constexpr int32_t InnerMoveLimit = 6;
+inline constexpr int32_t PvMoveLimit = 10;
 
 // Late-move reductions: from the move of this index on, at this depth or more, by one ply (two
 // from the second index).

@@ -55,7 +55,8 @@ uint32_t classIn(uint32_t quad, int32_t d) {
 }
 
 void addLineClass(Features& f, uint32_t k, int32_t sign) {
-    if (k >= static_cast<uint32_t>(FirstCountedClass)) f[lineFeature(static_cast<int32_t>(k))] += sign;
+    if (k >= static_cast<uint32_t>(FirstCountedClass))
+        f[lineFeature(static_cast<int32_t>(k))] += sign;
 }
 
 void addLevel(PatternBoard& pb, int32_t i, int32_t cell, CellLevel level) {
@@ -83,15 +84,27 @@ CellLevel levelOfQuad(const PatternBoard& pb, int32_t i, uint32_t quad) {
     return pb.levelTable[i][patterns::groupQuadIndex(quad)];
 }
 
-// The empty cell's class in direction d, for both colours, becomes what its window gives.
+void recordChange(PatternBoard& pb, int32_t cell) {
+    pb.changes[pb.changeCount++] = {static_cast<int16_t>(cell),
+                                    {pb.level[0][cell], pb.level[1][cell]},
+                                    {pb.quad[0][cell], pb.quad[1][cell]}};
+}
+
+// The empty cell's class in direction d, for both colours, becomes what its window gives; a cell
+// that changes is recorded first (a stone changes each cell in one line only).
 void refreshLine(PatternBoard& pb, int32_t cell, int32_t d, uint32_t window) {
     const uint32_t reduced = patterns::reducedWindows(window);
+    bool recorded = false;
     for (int32_t i = 0; i < 2; ++i) {
         const uint32_t shapes = patterns::ReducedShapes[(reduced >> (16 * i)) & 0xFFFF];
         const uint32_t k = (shapes >> pb.shapeShift[i]) & patterns::ShapeClassMask;
         uint32_t& quad = pb.quad[i][cell];
         const uint32_t old = classIn(quad, d);
         if (old == k) continue;
+        if (!recorded) {
+            recordChange(pb, cell);
+            recorded = true;
+        }
         addLineClass(pb.features[i], old, -1);
         addLineClass(pb.features[i], k, +1);
         quad = (quad & ~(patterns::ShapeClassMask << (5 * d))) | (k << (5 * d));
@@ -163,7 +176,7 @@ void refreshAround(PatternBoard& pb, int32_t cell) {
     const board::EngineBoard& b = pb.board;
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
         const uint64_t segment = board::lineSegment(b, d, cell);
-        for (int32_t k = -board::WindowCentre; k <= board::WindowCentre; ++k) {
+        for (int32_t k = -pb.reach; k <= pb.reach; ++k) {
             if (k == 0 || codeAt(segment, k) != CellEmpty) continue;
             refreshLine(pb, cell + b.windowOffsets[d][board::WindowCentre + k], d,
                         windowAt(segment, k + board::WindowCentre));
@@ -177,17 +190,19 @@ void resetPatternBoard(PatternBoard& pb, const board::EngineBoard& source, RuleV
     board::copyBoard(pb.board, source);
     const board::EngineBoard& b = pb.board;
     pb.variant = variant;
+    pb.reach = variant == RuleVariant::Freestyle ? board::WindowCentre - 1 : board::WindowCentre;
     for (int32_t colour = 1; colour <= 2; ++colour) {
         const bool black = variant == RuleVariant::Renju && colour == b.firstPlayer;
         const bool exact = variant == RuleVariant::ExactFive || black;
-        pb.shapeShift[colour - 1] =
-            patterns::reducedShapeShift(exact ? patterns::ShapeField::Exact : patterns::ShapeField::Free);
+        pb.shapeShift[colour - 1] = patterns::reducedShapeShift(exact ? patterns::ShapeField::Exact
+                                                                      : patterns::ShapeField::Free);
         pb.levelTable[colour - 1] = black ? BlackLevels.data() : FreeLevels.data();
         for (LevelCells& list : pb.levelCells[colour - 1]) list.count = 0;
         pb.features[colour - 1] = {};
     }
     pb.candidates.count = 0;
     pb.playedCount = 0;
+    pb.changeCount = 0;
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
         pb.near[cell] = 0;
         for (int32_t i = 0; i < 2; ++i) {
@@ -205,20 +220,33 @@ void resetPatternBoard(PatternBoard& pb, const board::EngineBoard& source, RuleV
 }
 
 void playStone(PatternBoard& pb, int32_t cell, int32_t colour) {
+    pb.played[pb.playedCount++] = {static_cast<int16_t>(cell), pb.changeCount, pb.features};
+    recordChange(pb, cell);
     leaveEmptyCell(pb, cell);
     if (pb.near[cell] > 0) removeCandidate(pb, cell);
     board::setCell(pb.board, cell, colour);
     refreshAround(pb, cell);
     countNear(pb, cell, +1);
-    pb.played[pb.playedCount++] = static_cast<int16_t>(cell);
 }
 
+// Everything the stone changed goes back as it was, latest first; the stone's own cell, recorded
+// first, ends up empty with what it made before.
 void undoStone(PatternBoard& pb) {
-    const int32_t cell = pb.played[--pb.playedCount];
+    const PlayedStone& stone = pb.played[--pb.playedCount];
+    const int32_t cell = stone.cell;
     board::setCell(pb.board, cell, CellEmpty);
     countNear(pb, cell, -1);
-    refreshAround(pb, cell);
-    enterEmptyCell(pb, cell);
+    for (int32_t c = pb.changeCount - 1; c >= stone.changesFrom; --c) {
+        const CellChange& change = pb.changes[c];
+        for (int32_t i = 0; i < 2; ++i) {
+            pb.quad[i][change.cell] = change.quad[i];
+            if (pb.level[i][change.cell] == change.level[i] && change.cell != cell) continue;
+            removeLevel(pb, i, change.cell);
+            addLevel(pb, i, change.cell, static_cast<CellLevel>(change.level[i]));
+        }
+    }
+    pb.changeCount = stone.changesFrom;
+    pb.features = stone.features;
     if (pb.near[cell] > 0) addCandidate(pb, cell);
 }
 
@@ -238,9 +266,11 @@ bool patternBoardIsConsistent(const PatternBoard& pb) {
         return false;
     }
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
-        if (fresh.near[cell] != pb.near[cell]) return false;
+        // A stone's own near count is not kept; it is right again once the stone is taken back.
+        if (b.cells[cell] == CellEmpty && fresh.near[cell] != pb.near[cell]) return false;
         for (int32_t i = 0; i < 2; ++i) {
-            if (fresh.quad[i][cell] != pb.quad[i][cell] || fresh.level[i][cell] != pb.level[i][cell])
+            if (fresh.quad[i][cell] != pb.quad[i][cell] ||
+                fresh.level[i][cell] != pb.level[i][cell])
                 return false;
             const CellLevel level = static_cast<CellLevel>(pb.level[i][cell]);
             if (level != LevelNone &&

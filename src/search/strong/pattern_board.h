@@ -57,6 +57,22 @@ struct LevelCells {
 };
 
 inline constexpr int32_t MaxPlayed = 512;
+// Cells one stone changes: its own and up to ten along each of its four lines.
+inline constexpr int32_t CellsChangedPerStone = 1 + 4 * 10;
+
+// A cell as it was before a stone changed it, for taking the stone back without looking anything
+// up again.
+struct CellChange {
+    int16_t cell;
+    std::array<uint8_t, 2> level;
+    std::array<uint32_t, 2> quad;
+};
+
+struct PlayedStone {
+    int16_t cell;
+    int32_t changesFrom;  // its first entry in PatternBoard::changes
+    std::array<Features, 2> features;
+};
 
 struct PatternBoard {
     board::EngineBoard board;
@@ -65,6 +81,10 @@ struct PatternBoard {
     // (indexed by GroupQuadIndex).
     std::array<uint32_t, 2> shapeShift{};
     std::array<const CellLevel*, 2> levelTable{};
+    // How far along a line a stone changes what the empty cells make: five cells, or four where
+    // no overline counts (a five through a cell lies within four of it; only an overline reaches
+    // the window's ends).
+    int32_t reach = board::WindowCentre;
     // Per colour, per empty cell: the classes a stone of that colour makes there (a
     // ShapeQuadIndex) and its level; 0 on stones.
     std::array<std::array<uint32_t, board::MaxCells>, 2> quad;
@@ -79,9 +99,11 @@ struct PatternBoard {
     LevelCells candidates;
     std::array<int16_t, board::MaxCells> candidateIndex;
     std::array<Features, 2> features;
-    // The stones placed since the reset, for taking them back.
+    // The stones placed since the reset and what each changed, for taking them back.
     int32_t playedCount = 0;
-    std::array<int16_t, MaxPlayed> played;
+    std::array<PlayedStone, MaxPlayed> played;
+    int32_t changeCount = 0;
+    std::array<CellChange, MaxPlayed * CellsChangedPerStone> changes;
 };
 
 // The board becomes a copy of source under the variant's rules (Renju: black is source's

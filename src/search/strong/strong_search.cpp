@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "search/helper_threads.h"
 #include "search/strong/evaluation.h"
+#include "search/strong/vcf.h"
 #include "search/time_control.h"
 
 namespace velka::search::strong {
@@ -68,9 +69,9 @@ bool mustStop(StrongThread& t) {
 }
 
 // What a move is worth for ordering, from the threats it makes and stops.
-constexpr std::array<int32_t, LevelCount> OwnLevelOrder = {0,     5000, 15000, 6000, 20000,
+constexpr std::array<int32_t, LevelCount> OwnLevelOrder = {0,     5000,  15000, 6000, 20000,
                                                            30000, 40000, 0,     15000};
-constexpr std::array<int32_t, LevelCount> OtherLevelOrder = {0,     4000, 10000, 2000, 12000,
+constexpr std::array<int32_t, LevelCount> OtherLevelOrder = {0,     4000,  10000, 2000, 12000,
                                                              25000, 35000, 0,     10000};
 constexpr int32_t KillerOrder = 3000;
 constexpr int32_t MemoryMoveOrder = 1 << 30;
@@ -97,11 +98,15 @@ int32_t orderScore(const StrongThread& t, int32_t side, int32_t cell, int32_t pl
     return score;
 }
 
-// Every candidate the side may play.
+// Every candidate the side may play; below the root only those that make or spoil a shape.
 void allMoves(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, MoveList& moves) {
     PatternBoard& pb = t.pb;
     for (int32_t i = 0; i < pb.candidates.count; ++i) {
         const int32_t cell = pb.candidates.cells[i];
+        if (ply > 0 && cell != memoryMove && shapeValue(pb, side, cell) == 0 &&
+            shapeValue(pb, side ^ 3, cell) == 0) {
+            continue;
+        }
         if (!mayPlay(pb, cell, side)) continue;
         moves.add(cell, orderScore(t, side, cell, ply, memoryMove));
     }
@@ -110,7 +115,8 @@ void allMoves(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, Mo
 // The other side can make an open four (or two fours) next: the moves after which it no longer
 // can, and the side's own fours, which it must answer first. The cells that can stop a threat lie
 // on its lines, within a window of it; each is tried.
-void defences(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, MoveList& moves) {
+void defences(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, bool withFours,
+              MoveList& moves) {
     PatternBoard& pb = t.pb;
     const board::EngineBoard& b = pb.board;
     const int32_t other = side ^ 3;
@@ -123,6 +129,7 @@ void defences(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, Mo
         cells[tried++] = static_cast<int16_t>(cell);
     };
     for (const CellLevel level : {LevelFourThree, LevelFour}) {
+        if (level == LevelFour && !withFours) continue;
         const LevelCells& fours = cellsAt(pb, side, level);
         for (int32_t i = 0; i < fours.count; ++i) consider(fours.cells[i]);
     }
@@ -136,8 +143,8 @@ void defences(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, Mo
             if (k != patterns::ShapeOpenFour && k != patterns::ShapeFour) continue;
             const uint64_t segment = board::lineSegment(b, d, f);
             for (int32_t step = -4; step <= 4; ++step) {
-                const int32_t code = static_cast<int32_t>(
-                    (segment >> (2 * (step + 2 * board::WindowCentre))) & 3);
+                const int32_t code =
+                    static_cast<int32_t>((segment >> (2 * (step + 2 * board::WindowCentre))) & 3);
                 if (step != 0 && code == board::CellEmpty) {
                     consider(f + b.windowOffsets[d][board::WindowCentre + step]);
                 }
@@ -181,8 +188,18 @@ int32_t decided(StrongThread& t, int32_t side, int32_t ply, int32_t& forced) {
     return Infinite;
 }
 
-// Beyond the horizon: the side may stand on the evaluation, or play its fours, each of which the
-// other side must block; a four answered is searched on the same way.
+// The side to move's victory by fours from here, as a score, or Infinite for none found.
+int32_t vcfScore(StrongThread& t, int32_t side, int32_t ply) {
+    VcfBudget budget{0, VcfNodes};
+    int32_t move = NoCell;
+    const int32_t plies = findVcf(t.pb, *t.owner->memory, side, VcfPlies, budget, move);
+    return plies > 0 ? mateIn(ply + plies) : Infinite;
+}
+
+// Beyond the horizon the threats are played out before the position is judged: a four's block;
+// against an open three, what stops it (the evaluation cannot tell one open three, which the side
+// to move stops, from two, which it cannot); otherwise the side may stand on the evaluation or
+// play a move that makes two threats at once (a four and an open three, or two open threes).
 int32_t quiescence(StrongThread& t, int32_t alpha, int32_t beta, int32_t ply, int32_t qply) {
     PatternBoard& pb = t.pb;
     const int32_t side = sideAt(ply);
@@ -192,26 +209,32 @@ int32_t quiescence(StrongThread& t, int32_t alpha, int32_t beta, int32_t ply, in
     const int32_t result = decided(t, side, ply, forced);
     if (result != Infinite) return result;
     if (ply >= MaxStrongPly || qply >= QuiescencePlies) return evaluate(pb, side);
+    MoveList& moves = t.moves[ply];
+    moves.count = 0;
+    int32_t best = -Infinite;
     if (forced != NoCell) {
-        playStone(pb, forced, side);
-        const int32_t v = -quiescence(t, -beta, -alpha, ply + 1, qply + 1);
-        undoStone(pb);
-        return v;
-    }
-    int32_t best = evaluate(pb, side);
-    if (best >= beta) return best;
-    alpha = std::max(alpha, best);
-    std::array<int16_t, QuiescenceFours> fours;
-    int32_t count = 0;
-    for (const CellLevel level : {LevelFourThree, LevelFour}) {
-        const LevelCells& cells = cellsAt(pb, side, level);
-        for (int32_t i = 0; i < cells.count && count < QuiescenceFours; ++i) {
-            fours[count++] = cells.cells[i];
+        moves.add(forced, 0);
+    } else if (cellsAt(pb, side ^ 3, LevelFlexFour).count > 0) {
+        defences(t, side, ply, NoCell, false, moves);
+        if (moves.count == 0) {
+            // Only fours can still save the side, by winning first.
+            const int32_t win = vcfScore(t, side, ply);
+            return win != Infinite ? win : -mateIn(ply + 4);
+        }
+    } else {
+        best = evaluate(pb, side);
+        if (best >= beta) return best;
+        alpha = std::max(alpha, best);
+        for (const CellLevel level : {LevelFourThree, LevelDoubleThree}) {
+            const LevelCells& cells = cellsAt(pb, side, level);
+            for (int32_t i = 0; i < cells.count && moves.count < QuiescenceThreats; ++i) {
+                if (mayPlay(pb, cells.cells[i], side)) moves.add(cells.cells[i], 0);
+            }
         }
     }
-    for (int32_t i = 0; i < count; ++i) {
-        if (!mayPlay(pb, fours[i], side)) continue;
-        playStone(pb, fours[i], side);
+    for (int32_t i = 0; i < moves.count; ++i) {
+        const int32_t m = moves.pick(i);
+        playStone(pb, m, side);
         const int32_t v = -quiescence(t, -beta, -alpha, ply + 1, qply + 1);
         undoStone(pb);
         if (t.stopped) return 0;
@@ -270,7 +293,13 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         }
     }
 
-    // Step 5. The moves: the forced block alone; against an open three, what stops it and the
+    // Step 5. A victory by fours ends the search here.
+    if (forced == NoCell && depth >= VcfDepth) {
+        const int32_t win = vcfScore(t, side, ply);
+        if (win != Infinite) return win;
+    }
+
+    // Step 6. The moves: the forced block alone; against an open three, what stops it and the
     // side's own fours; otherwise every candidate.
     MoveList& moves = t.moves[ply];
     moves.count = 0;
@@ -278,7 +307,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     if (forced != NoCell) {
         moves.add(forced, 0);
     } else if (defending) {
-        defences(t, side, ply, memoryMove, moves);
+        defences(t, side, ply, memoryMove, true, moves);
         // Nothing stops the open four to come: it wins on its next move.
         if (moves.count == 0) return -mateIn(ply + 4);
     } else {
@@ -288,13 +317,15 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     // A forced reply costs no depth: answering fours never makes the search shallower.
     const int32_t childDepth = forced != NoCell ? depth : depth - 1;
 
-    // Step 6. Principal variation search, late quiet moves reduced or, near the horizon, pruned.
+    // Step 7. Principal variation search, late quiet moves reduced or, near the horizon, pruned.
     int32_t best = -Infinite;
     int32_t bestMove = NoCell;
     uint8_t bound = BoundUpper;
-    for (int32_t i = 0; i < moves.count; ++i) {
+    const int32_t moveLimit = Pv ? PvMoveLimit : InnerMoveLimit;
+    for (int32_t i = 0; i < moves.count && i < moveLimit; ++i) {
         const int32_t m = moves.pick(i);
-        const bool quiet = forced == NoCell && !defending && m != memoryMove && isQuiet(pb, side, m);
+        const bool quiet =
+            forced == NoCell && !defending && m != memoryMove && isQuiet(pb, side, m);
         if (!Pv && quiet && depth <= 3 && i >= MoveCountBase + depth * depth && best > -MateBound) {
             continue;
         }
@@ -303,15 +334,15 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         if (i == 0) {
             v = -search<Pv>(t, childDepth, -beta, -alpha, ply + 1);
         } else {
-            const int32_t reduction =
-                quiet && depth >= ReductionDepth && i >= ReductionMoveIndex
-                    ? (i >= DeepReductionMoveIndex ? 2 : 1)
-                    : 0;
+            const int32_t reduction = quiet && depth >= ReductionDepth && i >= ReductionMoveIndex
+                                          ? (i >= DeepReductionMoveIndex ? 2 : 1)
+                                          : 0;
             v = -search<false>(t, childDepth - reduction, -alpha - 1, -alpha, ply + 1);
             if (v > alpha && reduction > 0) {
                 v = -search<false>(t, childDepth, -alpha - 1, -alpha, ply + 1);
             }
-            if (Pv && v > alpha && v < beta) v = -search<true>(t, childDepth, -beta, -alpha, ply + 1);
+            if (Pv && v > alpha && v < beta)
+                v = -search<true>(t, childDepth, -beta, -alpha, ply + 1);
         }
         undoStone(pb);
         if (t.stopped) return 0;
@@ -365,8 +396,9 @@ int32_t searchRoot(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta) 
             ++found;
             // Keep the scored moves in front, best first, so that the threshold is the last one
             // of the lines wanted.
-            std::stable_sort(t.rootMoves.begin(), t.rootMoves.begin() + i + 1,
-                             [](const RootMove& a, const RootMove& b) { return a.score > b.score; });
+            std::stable_sort(
+                t.rootMoves.begin(), t.rootMoves.begin() + i + 1,
+                [](const RootMove& a, const RootMove& b) { return a.score > b.score; });
         }
         best = std::max(best, v);
         if (t.multiPv == 1 && v > alpha) alpha = v;
@@ -411,10 +443,22 @@ void prepareThread(StrongThread& t, StrongSearch& search, const board::EngineBoa
     t.resultScore = 0;
     for (auto& side : t.history) side.fill(0);
     for (PlyState& state : t.stack) state.killers = {NoCell, NoCell};
-    // The root moves: every candidate the engine may play, best first by the move order.
+    // The root moves: the engine's five, or the block of the other side's four, alone; against an
+    // open three what stops it and the engine's fours; else every candidate it may play. Best
+    // first by the move order.
     MoveList& moves = t.moves[0];
     moves.count = 0;
-    allMoves(t, board::CellOwn, 0, NoCell, moves);
+    PatternBoard& pb = t.pb;
+    const int32_t own = board::CellOwn;
+    if (cellsAt(pb, own, LevelFive).count > 0) {
+        moves.add(cellsAt(pb, own, LevelFive).cells[0], 0);
+    } else if (cellsAt(pb, own ^ 3, LevelFive).count > 0) {
+        moves.add(cellsAt(pb, own ^ 3, LevelFive).cells[0], 0);
+    } else if (cellsAt(pb, own, LevelFlexFour).count == 0 &&
+               cellsAt(pb, own ^ 3, LevelFlexFour).count > 0) {
+        defences(t, own, 0, NoCell, true, moves);
+    }
+    if (moves.count == 0) allMoves(t, own, 0, NoCell, moves);
     t.rootCount = std::min(moves.count, RootCandidateCapacity);
     for (int32_t i = 0; i < t.rootCount; ++i) {
         t.rootMoves[i] = RootMove{};
@@ -458,14 +502,16 @@ void iterate(StrongThread& t, int32_t maxDepth) {
             }
             window *= 2;
         }
-        for (int32_t i = 0; i < t.rootCount; ++i) t.rootMoves[i].previousScore = t.rootMoves[i].score;
+        for (int32_t i = 0; i < t.rootCount; ++i)
+            t.rootMoves[i].previousScore = t.rootMoves[i].score;
         t.result = t.rootMoves[0].cell;
         t.resultScore = score;
         t.completedDepth = depth;
         if (!t.helper) reportLines(t, depth);
         // A proven result within the depth searched does not change with more depth.
         if (std::abs(score) >= MateBound && MateValue - std::abs(score) <= depth) return;
-        if (!t.helper && t.useClock && clockMs() - started >= timeRemaining(search.control->clock)) {
+        if (!t.helper && t.useClock &&
+            clockMs() - started >= timeRemaining(search.control->clock)) {
             return;
         }
     }
