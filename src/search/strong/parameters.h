@@ -46,6 +46,11 @@ inline constexpr int32_t QuiescenceThreats = 3;
 inline constexpr int32_t VcfPlies = 15;
 inline constexpr uint64_t VcfNodes = 200;
 inline constexpr int32_t VcfDepth = 2;
+// Before the search, a victory by fours and open threes is looked for, at most this many plies
+// long and this many positions large.
+inline constexpr int32_t VctRootPlies = 21;
+inline constexpr uint64_t VctRootNodes = 1000000;
+inline constexpr int32_t VctRootTimeShare = 30;  // per cent of the move's time left
 
 // Below the root a node searches at most this many of its moves, best first (a principal
 // variation node more).

@@ -258,6 +258,33 @@ bool mayPlay(PatternBoard& pb, int32_t cell, int32_t colour) {
     return !forbiddenIfPlayed(pb.board, cell, colour);
 }
 
+int32_t threatStopCells(const PatternBoard& pb, int32_t colour, int16_t* out, int32_t capacity) {
+    const board::EngineBoard& b = pb.board;
+    const LevelCells& threats = cellsAt(pb, colour, LevelFlexFour);
+    int32_t count = 0;
+    const auto add = [&](int32_t cell) {
+        for (int32_t i = 0; i < count; ++i) {
+            if (out[i] == cell) return;
+        }
+        if (count < capacity) out[count++] = static_cast<int16_t>(cell);
+    };
+    for (int32_t i = 0; i < threats.count; ++i) {
+        const int32_t f = threats.cells[i];
+        add(f);
+        for (int32_t d = 0; d < board::DirectionCount; ++d) {
+            const uint32_t k = classIn(pb.quad[colour - 1][f], d);
+            if (k != patterns::ShapeOpenFour && k != patterns::ShapeFour) continue;
+            const uint64_t segment = board::lineSegment(b, d, f);
+            for (int32_t step = -4; step <= 4; ++step) {
+                if (step != 0 && codeAt(segment, step) == CellEmpty) {
+                    add(f + b.windowOffsets[d][board::WindowCentre + step]);
+                }
+            }
+        }
+    }
+    return count;
+}
+
 bool patternBoardIsConsistent(const PatternBoard& pb) {
     static PatternBoard fresh;
     resetPatternBoard(fresh, pb.board, pb.variant);

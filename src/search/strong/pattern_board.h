@@ -128,6 +128,11 @@ inline bool forbiddenApplies(const PatternBoard& pb, int32_t colour) {
 // forbidden point (two open threes are tried for real).
 bool mayPlay(PatternBoard& pb, int32_t cell, int32_t colour);
 
+// The empty cells that may stop colour's open fours to come (the cells of its FlexFour level): on
+// each such cell's four-making lines, within four steps, the cell itself included; each once, at
+// most capacity of them. Which of them do stop a threat, only playing them tells.
+int32_t threatStopCells(const PatternBoard& pb, int32_t colour, int16_t* out, int32_t capacity);
+
 // For tests: every cell looked up afresh and compared with what was kept.
 bool patternBoardIsConsistent(const PatternBoard& pb);
 

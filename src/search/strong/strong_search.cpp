@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "search/helper_threads.h"
 #include "search/strong/evaluation.h"
-#include "search/strong/vcf.h"
+#include "search/strong/threat_space.h"
 #include "search/time_control.h"
 
 namespace velka::search::strong {
@@ -113,55 +113,32 @@ void allMoves(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, Mo
 }
 
 // The other side can make an open four (or two fours) next: the moves after which it no longer
-// can, and the side's own fours, which it must answer first. The cells that can stop a threat lie
-// on its lines, within a window of it; each is tried.
+// can (each is tried), and the side's own fours, which it must answer first.
 void defences(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, bool withFours,
               MoveList& moves) {
     PatternBoard& pb = t.pb;
-    const board::EngineBoard& b = pb.board;
     const int32_t other = side ^ 3;
-    std::array<bool, board::MaxCells>& seen = t.seen;
-    int32_t tried = 0;
-    std::array<int16_t, 128> cells;
-    const auto consider = [&](int32_t cell) {
-        if (seen[cell] || tried == static_cast<int32_t>(cells.size())) return;
-        seen[cell] = true;
-        cells[tried++] = static_cast<int16_t>(cell);
-    };
     for (const CellLevel level : {LevelFourThree, LevelFour}) {
         if (level == LevelFour && !withFours) continue;
         const LevelCells& fours = cellsAt(pb, side, level);
-        for (int32_t i = 0; i < fours.count; ++i) consider(fours.cells[i]);
-    }
-    const int32_t ownFours = tried;
-    const LevelCells& threats = cellsAt(pb, other, LevelFlexFour);
-    for (int32_t i = 0; i < threats.count; ++i) {
-        const int32_t f = threats.cells[i];
-        consider(f);
-        for (int32_t d = 0; d < board::DirectionCount; ++d) {
-            const uint32_t k = (pb.quad[other - 1][f] >> (5 * d)) & patterns::ShapeClassMask;
-            if (k != patterns::ShapeOpenFour && k != patterns::ShapeFour) continue;
-            const uint64_t segment = board::lineSegment(b, d, f);
-            for (int32_t step = -4; step <= 4; ++step) {
-                const int32_t code =
-                    static_cast<int32_t>((segment >> (2 * (step + 2 * board::WindowCentre))) & 3);
-                if (step != 0 && code == board::CellEmpty) {
-                    consider(f + b.windowOffsets[d][board::WindowCentre + step]);
-                }
+        for (int32_t i = 0; i < fours.count; ++i) {
+            if (mayPlay(pb, fours.cells[i], side)) {
+                moves.add(fours.cells[i], orderScore(t, side, fours.cells[i], ply, memoryMove));
             }
         }
     }
-    for (int32_t i = 0; i < tried; ++i) {
-        const int32_t cell = cells[i];
-        seen[cell] = false;
-        if (!mayPlay(pb, cell, side)) continue;
-        if (i >= ownFours) {
-            playStone(pb, cell, side);
-            const bool stops = cellsAt(pb, other, LevelFlexFour).count == 0;
-            undoStone(pb);
-            if (!stops) continue;
-        }
-        moves.add(cell, orderScore(t, side, cell, ply, memoryMove));
+    const int32_t ownFours = moves.count;
+    std::array<int16_t, 128> stops;
+    const int32_t stopCount = threatStopCells(pb, other, stops.data(), 128);
+    for (int32_t i = 0; i < stopCount; ++i) {
+        const int32_t cell = stops[i];
+        bool listed = false;
+        for (int32_t j = 0; j < ownFours && !listed; ++j) listed = moves.cells[j] == cell;
+        if (listed || !mayPlay(pb, cell, side)) continue;
+        playStone(pb, cell, side);
+        const bool stopped = cellsAt(pb, other, LevelFlexFour).count == 0;
+        undoStone(pb);
+        if (stopped) moves.add(cell, orderScore(t, side, cell, ply, memoryMove));
     }
 }
 
@@ -190,7 +167,7 @@ int32_t decided(StrongThread& t, int32_t side, int32_t ply, int32_t& forced) {
 
 // The side to move's victory by fours from here, as a score, or Infinite for none found.
 int32_t vcfScore(StrongThread& t, int32_t side, int32_t ply) {
-    VcfBudget budget{0, VcfNodes};
+    ThreatBudget budget{0, VcfNodes};
     int32_t move = NoCell;
     const int32_t plies = findVcf(t.pb, *t.owner->memory, side, VcfPlies, budget, move);
     return plies > 0 ? mateIn(ply + plies) : Infinite;
@@ -321,7 +298,10 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     int32_t best = -Infinite;
     int32_t bestMove = NoCell;
     uint8_t bound = BoundUpper;
-    const int32_t moveLimit = Pv ? PvMoveLimit : InnerMoveLimit;
+    // The forced block and the defences are searched whole; other moves, the best few.
+    const int32_t moveLimit = forced != NoCell || defending ? moves.count
+                              : Pv                          ? PvMoveLimit
+                                                            : InnerMoveLimit;
     for (int32_t i = 0; i < moves.count && i < moveLimit; ++i) {
         const int32_t m = moves.pick(i);
         const bool quiet =
@@ -545,6 +525,25 @@ int32_t strongBestMove(StrongSearch& search, SearchMemory& memory, ThinkControl&
     prepareThread(t, search, board, variant, limits);
     if (t.rootCount == 0) return NoCell;
     if (t.rootCount == 1) return t.rootMoves[0].cell;
+    // A forced win by threats, fours and open threes, is played at once. The search for it takes
+    // a share of the move's time at most.
+    ThreatBudget budget{0, VctRootNodes, 0};
+    if (limits.useClock) {
+        budget.deadline = clockMs() + timeRemaining(control.clock) * VctRootTimeShare / 100;
+    }
+    int32_t winning = NoCell;
+    const int32_t plies = findVct(t.pb, memory, board::CellOwn, VctRootPlies, budget, winning);
+    if (plies > 0) {
+        IterationReport report{};
+        report.depth = plies;
+        report.score = mateIn(plies);
+        report.winMoves = movesToMate(report.score);
+        report.nodes = budget.nodes;
+        report.pv = {&winning, 1};
+        reportIteration(control, report);
+        search.stats = {budget.nodes, 0, false};
+        return winning;
+    }
     const int32_t maxDepth = std::min(limits.maxDepth, MaxStrongDepth);
     const int32_t helpers = search.threadsInUse - 1;
     search.searchingHelpers = helpers;

@@ -65,7 +65,6 @@ struct StrongThread {
     std::array<std::array<int16_t, board::MaxCells>, 2> history;
     std::array<PlyState, MaxStrongPly + 4> stack;
     std::array<MoveList, MaxStrongPly + 4> moves;
-    std::array<bool, board::MaxCells> seen{};  // scratch of the defence generator
     // The principal variation: pv[p][p..pvEnd[p]) is the line below the node at ply p.
     std::array<std::array<int16_t, MaxStrongPly + 4>, MaxStrongPly + 4> pv;
     std::array<int32_t, MaxStrongPly + 4> pvEnd;

@@ -1,0 +1,183 @@
+// velka-tune: fits the strong search's evaluation weights to the results of games.
+//
+//   velka-tune [--rule R] [--size N] [--skip K] [--scale S] game-log...
+//
+// Each log line is a game as tools/match.py writes it ("game 7: A black, win for A, five: x,y
+// x,y ..."). Every quiet position of a game (no five or open four to be made by either side) from
+// move K on is one sample: the evaluation's features for the side to move and the game's result
+// for it. The weights are fitted so that 1 / (1 + exp(-evaluation / S)) predicts that result
+// (logistic regression by gradient descent, starting from the weights now in use), and printed as
+// an EvaluationWeights initializer, with the fit's error before and after.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "board/random.h"
+#include "patterns/pattern_table.h"
+#include "search/strong/evaluation.h"
+#include "search/strong/parameters.h"
+#include "search/strong/pattern_board.h"
+
+namespace {
+
+using namespace velka;
+using search::strong::FeatureCount;
+
+constexpr int32_t WeightCount = 2 * FeatureCount + 1;  // own, other, tempo
+
+struct Sample {
+    std::array<int32_t, WeightCount> x;  // own features, the other side's negated, 1 for tempo
+    double result;                       // 1 won, 0 lost, 0.5 drawn, for the side to move
+};
+
+struct Options {
+    patterns::RuleVariant variant = patterns::RuleVariant::Freestyle;
+    int32_t size = 15;
+    int32_t skip = 6;
+    double scale = 300;
+};
+
+search::strong::PatternBoard pb;
+
+bool quiet(const search::strong::PatternBoard& board) {
+    using namespace search::strong;
+    for (int32_t colour = 1; colour <= 2; ++colour) {
+        if (cellsAt(board, colour, LevelFive).count > 0 ||
+            cellsAt(board, colour, LevelFlexFour).count > 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The samples of one log line; nothing for a line that is no game.
+void readGame(const std::string& line, const Options& options, std::vector<Sample>& samples) {
+    const size_t colon = line.find(": ");
+    const size_t moves = line.rfind(": ");
+    if (colon == std::string::npos || moves == colon) return;
+    const bool aBlack = line.find("A black") != std::string::npos;
+    double black = 0.5;
+    if (line.find("win for A") != std::string::npos) black = aBlack ? 1 : 0;
+    if (line.find("loss for A") != std::string::npos) black = aBlack ? 0 : 1;
+    board::seedRandom(board::DefaultRandomSeed);
+    board::initBoard(options.size, options.size);
+    board::buildWindowOffsets(options.size);
+    board::engineBoard.firstPlayer = 1;  // black is colour 1
+    search::strong::resetPatternBoard(pb, board::engineBoard, options.variant);
+    std::istringstream in(line.substr(moves + 2));
+    std::string move;
+    for (int32_t k = 0; in >> move; ++k) {
+        const int32_t colour = 1 + k % 2;
+        if (k >= options.skip && quiet(pb)) {
+            Sample s;
+            const auto& own = pb.features[colour - 1];
+            const auto& other = pb.features[2 - colour];
+            for (int32_t f = 0; f < FeatureCount; ++f) {
+                s.x[f] = own[f];
+                s.x[FeatureCount + f] = -other[f];
+            }
+            s.x[2 * FeatureCount] = 1;
+            s.result = colour == 1 ? black : 1 - black;
+            samples.push_back(s);
+        }
+        int32_t x = 0, y = 0;
+        if (std::sscanf(move.c_str(), "%d,%d", &x, &y) != 2) return;
+        const int32_t cell = x + y * options.size;
+        if (pb.board.cells[cell] != board::CellEmpty) return;
+        search::strong::playStone(pb, cell, colour);
+    }
+}
+
+double predict(const std::array<double, WeightCount>& w, const Sample& s, double scale) {
+    double e = 0;
+    for (int32_t i = 0; i < WeightCount; ++i) e += w[i] * s.x[i];
+    return 1 / (1 + std::exp(-e / scale));
+}
+
+double crossEntropy(const std::array<double, WeightCount>& w, const std::vector<Sample>& samples,
+                    double scale) {
+    double sum = 0;
+    for (const Sample& s : samples) {
+        const double p = std::min(std::max(predict(w, s, scale), 1e-9), 1 - 1e-9);
+        sum -= s.result * std::log(p) + (1 - s.result) * std::log(1 - p);
+    }
+    return sum / static_cast<double>(samples.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::vector<std::string> logs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool value = i + 1 < argc;
+        if (arg == "--rule" && value) {
+            const int rule = std::atoi(argv[++i]);
+            options.variant = (rule & 4) != 0   ? patterns::RuleVariant::Renju
+                              : (rule & 1) != 0 ? patterns::RuleVariant::ExactFive
+                                                : patterns::RuleVariant::Freestyle;
+        } else if (arg == "--size" && value) {
+            options.size = std::atoi(argv[++i]);
+        } else if (arg == "--skip" && value) {
+            options.skip = std::atoi(argv[++i]);
+        } else if (arg == "--scale" && value) {
+            options.scale = std::atof(argv[++i]);
+        } else {
+            logs.push_back(arg);
+        }
+    }
+    patterns::buildPatternTables(options.variant);
+    std::vector<Sample> samples;
+    for (const std::string& path : logs) {
+        std::ifstream file(path);
+        for (std::string line; std::getline(file, line);) readGame(line, options, samples);
+    }
+    if (samples.empty()) {
+        std::fprintf(stderr, "no positions read\n");
+        return 1;
+    }
+    const search::strong::EvaluationWeights& now = search::strong::Weights;
+    std::array<double, WeightCount> w{};
+    for (int32_t f = 0; f < FeatureCount; ++f) {
+        w[f] = now.own[f];
+        w[FeatureCount + f] = now.other[f];
+    }
+    w[2 * FeatureCount] = now.tempo;
+    const double before = crossEntropy(w, samples, options.scale);
+    // Adam on the mean cross entropy, full batch.
+    std::array<double, WeightCount> m{}, v{};
+    constexpr double Rate = 2.0, Beta1 = 0.9, Beta2 = 0.999;
+    for (int step = 1; step <= 3000; ++step) {
+        std::array<double, WeightCount> g{};
+        for (const Sample& s : samples) {
+            const double error = predict(w, s, options.scale) - s.result;
+            for (int32_t i = 0; i < WeightCount; ++i) g[i] += error * s.x[i];
+        }
+        for (int32_t i = 0; i < WeightCount; ++i) {
+            const double gi = g[i] / options.scale / static_cast<double>(samples.size());
+            m[i] = Beta1 * m[i] + (1 - Beta1) * gi;
+            v[i] = Beta2 * v[i] + (1 - Beta2) * gi * gi;
+            const double mHat = m[i] / (1 - std::pow(Beta1, step));
+            const double vHat = v[i] / (1 - std::pow(Beta2, step));
+            w[i] -= Rate * mHat / (std::sqrt(vHat) + 1e-8);
+        }
+    }
+    std::printf("%zu positions; cross entropy %.5f before, %.5f after\n", samples.size(), before,
+                crossEntropy(w, samples, options.scale));
+    for (int32_t side = 0; side < 2; ++side) {
+        std::printf("    {");
+        for (int32_t f = 0; f < FeatureCount; ++f) {
+            std::printf("%s%ld", f == 0 ? "" : ", ", std::lround(w[side * FeatureCount + f]));
+        }
+        std::printf("},\n");
+    }
+    std::printf("    %ld,\n", std::lround(w[2 * FeatureCount]));
+    return 0;
+}
