@@ -15,10 +15,19 @@ constexpr char ManagerAddress[] = "https://sourceforge.net/projects/piskvork";
 // The engine's whole state, in static storage: it is large, and lives as long as the process.
 velka::protocol::Game game;
 
+// pbrain-velka-strong is the same engine with the strong search on from the start, for managers
+// that can only start a program and send the standard lines.
+#ifdef VELKA_STRONG_BY_DEFAULT
+constexpr int32_t StrongByDefault = 1;
+#else
+constexpr int32_t StrongByDefault = 0;
+#endif
+
 }  // namespace
 
 int main() {
     using namespace velka;
+    game.settings.strong.store(StrongByDefault);
     // Someone typing at a console rather than a manager: say how the engine is meant to be run,
     // then serve the console like a manager anyway.
     if (platform::stdinIsConsole()) {

@@ -1,13 +1,14 @@
 // velka-tune: fits the strong search's evaluation weights to the results of games.
 //
-//   velka-tune [--rule R] [--size N] [--skip K] [--scale S] game-log...
+//   velka-tune [--rule R] [--size N] [--skip K] [--scale S] [--l2 L] game-log...
 //
 // Each log line is a game as tools/match.py writes it ("game 7: A black, win for A, five: x,y
 // x,y ..."). Every quiet position of a game (no five or open four to be made by either side) from
 // move K on is one sample: the evaluation's features for the side to move and the game's result
 // for it. The weights are fitted so that 1 / (1 + exp(-evaluation / S)) predicts that result
-// (logistic regression by gradient descent, starting from the weights now in use), and printed as
-// an EvaluationWeights initializer, with the fit's error before and after.
+// (logistic regression by gradient descent, with an L2 pull of L towards 0 on every weight but the
+// tempo's, starting from the weights now in use), and printed as an EvaluationWeights initializer,
+// with the fit's error before and after.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -41,6 +42,7 @@ struct Options {
     int32_t size = 15;
     int32_t skip = 6;
     double scale = 300;
+    double l2 = 1e-7;  // pull towards 0, per squared weight
 };
 
 search::strong::PatternBoard pb;
@@ -129,6 +131,8 @@ int main(int argc, char** argv) {
             options.skip = std::atoi(argv[++i]);
         } else if (arg == "--scale" && value) {
             options.scale = std::atof(argv[++i]);
+        } else if (arg == "--l2" && value) {
+            options.l2 = std::atof(argv[++i]);
         } else {
             logs.push_back(arg);
         }
@@ -161,7 +165,8 @@ int main(int argc, char** argv) {
             for (int32_t i = 0; i < WeightCount; ++i) g[i] += error * s.x[i];
         }
         for (int32_t i = 0; i < WeightCount; ++i) {
-            const double gi = g[i] / options.scale / static_cast<double>(samples.size());
+            const double gi = g[i] / options.scale / static_cast<double>(samples.size()) +
+                              (i < 2 * FeatureCount ? 2 * options.l2 * w[i] : 0);
             m[i] = Beta1 * m[i] + (1 - Beta1) * gi;
             v[i] = Beta2 * v[i] + (1 - Beta2) * gi * gi;
             const double mHat = m[i] / (1 - std::pow(Beta1, step));

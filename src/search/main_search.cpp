@@ -344,13 +344,181 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
     }
 }
 
+// Under the iteration's mutex: root move i (cell m) scored v. Once a move has won, the others'
+// scores no longer count.
+void recordRootResult(SearchThread& t, SharedIteration& it, int32_t i, int32_t m, int32_t v) {
+    if (it.won) return;
+    if (v == LossScore) {
+        it.lost[i] = true;
+        return;
+    }
+    if (v < WinScore && v <= it.alpha.load(std::memory_order_relaxed)) return;
+    extendLine(t, 0, m);
+    t.lines.count = 0;
+    rankRootLine(t, v);
+    it.lines = t.lines;
+    if (v >= WinScore) {
+        it.won = true;
+    } else {
+        it.alpha.store(v, std::memory_order_relaxed);
+        it.raisers[it.raiserCount++] = i;
+    }
+}
+
+// Searches the shared iteration's moves not yet taken, one at a time, until none is left or a
+// move wins; false when the thread was stopped inside one.
+bool takeSharedMoves(SearchThread& t, const ScanArea& area) {
+    SharedIteration& it = t.owner->job.iteration;
+    const int32_t d = t.iterationDepth;
+    for (;;) {
+        const int32_t i = it.next.fetch_add(1, std::memory_order_relaxed);
+        if (i >= it.moves.count) return true;
+        const int32_t m = it.moves.cells[i];
+        const int32_t alpha = it.alpha.load(std::memory_order_relaxed);
+        placeStone(t.sb, m, board::CellOwn);
+        const NodeScore child =
+            principalVariation(true, alpha, WinScore, [&](int32_t a, int32_t b) {
+                return searchNode(t, d - 1, a, b, m, board::CellOpponent, area);
+            });
+        removeStone(t.sb, m);
+        if (!child) return false;
+        const std::lock_guard<std::mutex> lock(it.mutex);
+        recordRootResult(t, it, i, m, -*child);
+        if (it.won) return true;
+    }
+}
+
+// The thread is done with the iteration (stopped inside it when not completed).
+void leaveIteration(SharedIteration& it, bool completed) {
+    {
+        const std::lock_guard<std::mutex> lock(it.mutex);
+        if (!completed) {
+            it.stopped = true;
+            it.next.store(it.moves.count, std::memory_order_relaxed);
+        }
+        --it.working;
+    }
+    it.changed.notify_all();
+}
+
+// The thinking thread's iterative deepening when the threads share each iteration: it hands each
+// one out, searches the first move alone (its score is the others' alpha), takes moves with the
+// helpers, waits for them, and orders the next iteration's list as a lone thread would: the moves
+// that raised alpha, the last first, then the others in their order, lost moves left out.
+void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t maxDepth) {
+    MainSearch& search = *t.owner;
+    SharedIteration& it = search.job.iteration;
+    for (int32_t d = 1; d <= maxDepth; ++d) {
+        const int64_t t0 = clockMs();
+        t.iterationDepth = d;
+        search.job.mainDepth.store(d, std::memory_order_relaxed);
+        if (t.rootMoves.count == 0) return;
+        if (t.rootMoves.count == 1) {
+            t.result = t.rootMoves.cells[0];
+            return;
+        }
+        {
+            const std::lock_guard<std::mutex> lock(it.mutex);
+            it.depth = d;
+            it.moves = t.rootMoves;
+            it.next.store(1, std::memory_order_relaxed);
+            it.alpha.store(LossScore, std::memory_order_relaxed);
+            it.firstDone = false;
+            it.lines.count = 0;
+            it.raiserCount = 0;
+            std::fill(it.lost.begin(), it.lost.begin() + it.moves.count, false);
+            it.won = false;
+            it.stopped = false;
+            it.working = 1 + search.searchingHelpers;
+            ++it.generation;
+        }
+        it.changed.notify_all();
+
+        const int32_t first = it.moves.cells[0];
+        placeStone(t.sb, first, board::CellOwn);
+        const NodeScore child =
+            principalVariation(false, LossScore, WinScore, [&](int32_t a, int32_t b) {
+                return searchNode(t, d - 1, a, b, first, board::CellOpponent, area);
+            });
+        removeStone(t.sb, first);
+        {
+            const std::lock_guard<std::mutex> lock(it.mutex);
+            if (child) recordRootResult(t, it, 0, first, -*child);
+            it.firstDone = true;
+        }
+        it.changed.notify_all();
+        const bool completed = child && takeSharedMoves(t, area);
+        // A stop ends the helpers' moves too; the iteration is lost whole.
+        if (!completed) search.job.stop.store(true, std::memory_order_relaxed);
+        leaveIteration(it, completed);
+        {
+            std::unique_lock<std::mutex> lock(it.mutex);
+            it.changed.wait(lock, [&] { return it.working == 0; });
+        }
+        if (it.stopped) {
+            t.stopped = true;
+            return;
+        }
+        if (it.won) {
+            t.won = true;
+            t.result = it.lines.ranked[0].line.cells[0];
+            t.resultDepth = d;
+            t.resultLines = it.lines;
+            reportLines(search, t.resultLines, 1, d, nodesSoFar(t));
+            return;
+        }
+        if (it.lines.count == 0) return;  // every move lost: keep the previous answer
+        RootMoveList& work = t.rootWork;
+        work.count = 0;
+        std::array<bool, RootCandidateCapacity> placed{};
+        for (int32_t r = it.raiserCount - 1; r >= 0; --r) {
+            work.cells[work.count++] = it.moves.cells[it.raisers[r]];
+            placed[it.raisers[r]] = true;
+        }
+        for (int32_t i = 0; i < it.moves.count; ++i) {
+            if (!placed[i] && !it.lost[i]) work.cells[work.count++] = it.moves.cells[i];
+        }
+        t.result = it.lines.ranked[0].line.cells[0];
+        t.completedDepth = d;
+        t.resultDepth = d;
+        t.resultLines = it.lines;
+        reportLines(search, t.resultLines, 1, d, nodesSoFar(t));
+        if (t.useClock && clockMs() - t0 >= timeRemaining(search.control->clock)) return;
+        work.count = narrowedRootCount(work.count, d, rootCount);
+        t.rootMoves = work;
+    }
+}
+
+// A helper that shares the thinking thread's iterations: it waits for each to be handed out and
+// for its first move to be searched, then takes moves until none is left.
+void helpTogether(SearchThread& t, const ScanArea& area) {
+    SharedIteration& it = t.owner->job.iteration;
+    int32_t seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(it.mutex);
+            it.changed.wait(lock, [&] { return it.finished || it.generation != seen; });
+            if (it.finished) return;
+            seen = it.generation;
+            t.iterationDepth = it.depth;
+            it.changed.wait(lock, [&] { return it.firstDone; });
+        }
+        leaveIteration(it, takeSharedMoves(t, area));
+    }
+}
+
 void helperSearch(void* context, int32_t index) {
     MainSearch& search = *static_cast<MainSearch*>(context);
     SearchThread& t = *search.helpers[index];
     const SearchJob& job = search.job;
     prepareThread(t, search, *job.board, job.variant, false, 0, job.multiPv);
+    const ScanArea area = stoneArea(t.sb.board, InnerReach);
+    if (job.split) {
+        helpTogether(t, area);
+        return;
+    }
     t.rootMoves = job.rootMoves;
-    iterate(t, stoneArea(t.sb.board, InnerReach), job.rootCount, job.maxDepth);
+    iterate(t, area, job.rootCount, job.maxDepth);
     if (t.won) search.job.won.store(true, std::memory_order_relaxed);
 }
 
@@ -387,6 +555,9 @@ int32_t searchBestMove(MainSearch& search, SearchMemory& memory, ThinkControl& c
     search.searchingHelpers = helpers;
     job.mainDepth.store(0, std::memory_order_relaxed);
     job.won.store(false, std::memory_order_relaxed);
+    // One line wanted: the threads share every iteration; several: each runs its own, the
+    // helpers a step ahead, and the deepest answers.
+    job.split = helpers > 0 && multiPv == 1;
     if (helpers > 0) {
         job.variant = variant;
         job.board = &board;
@@ -395,9 +566,20 @@ int32_t searchBestMove(MainSearch& search, SearchMemory& memory, ThinkControl& c
         job.rootCount = rootCount;
         job.rootMoves = t.rootMoves;
         job.stop.store(false, std::memory_order_relaxed);
+        job.iteration.finished = false;
+        job.iteration.generation = 0;
         runOnHelpers(helpers, helperSearch, &search);
     }
-    iterate(t, area, rootCount, maxDepth);
+    if (job.split) {
+        iterateTogether(t, area, rootCount, maxDepth);
+        {
+            const std::lock_guard<std::mutex> lock(job.iteration.mutex);
+            job.iteration.finished = true;
+        }
+        job.iteration.changed.notify_all();
+    } else {
+        iterate(t, area, rootCount, maxDepth);
+    }
     if (helpers > 0) {
         job.stop.store(true, std::memory_order_relaxed);
         waitForHelpers();

@@ -9,8 +9,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <span>
 
 #include "patterns/rule_variant.h"
@@ -117,6 +119,31 @@ struct SearchThread {
     bool stopped = false;
 };
 
+// One iteration that the threads share by splitting its root moves: the thinking thread searches
+// the first, then every thread takes the next move not yet taken, searches it with a null window
+// at the best score so far and, where it does better, again in full. The results meet under the
+// mutex.
+struct SharedIteration {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int32_t generation = 0;  // counts the iterations handed out
+    bool finished = false;   // the search is over: no more iterations
+    bool firstDone = false;  // the first move is searched; the rest may be taken
+    int32_t depth = 0;
+    int32_t working = 0;  // threads still in the iteration
+    RootMoveList moves;   // the iteration's root list
+    std::atomic<int32_t> next{0};
+    std::atomic<int32_t> alpha{0};
+    // Under the mutex: the best line, the moves that raised alpha in that order, the lost ones
+    // (by their place in the list), and a win.
+    RootLines lines;
+    int32_t raiserCount = 0;
+    std::array<int32_t, RootCandidateCapacity> raisers;
+    std::array<bool, RootCandidateCapacity> lost;
+    bool won = false;
+    bool stopped = false;  // a thread was stopped inside the iteration: it is lost
+};
+
 // What the helpers search, set by the thinking thread before it wakes them.
 struct SearchJob {
     patterns::RuleVariant variant = patterns::RuleVariant::Freestyle;
@@ -128,6 +155,9 @@ struct SearchJob {
     std::atomic<bool> stop{false};      // the thinking thread is done: the helpers return
     std::atomic<bool> won{false};       // a helper found a winning move: the thinking thread stops
     std::atomic<int32_t> mainDepth{0};  // the iteration the thinking thread is in
+    // With one line wanted the threads share each iteration; with more each runs its own.
+    bool split = false;
+    SharedIteration iteration;
 };
 
 struct MainSearch {

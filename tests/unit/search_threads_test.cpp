@@ -60,33 +60,48 @@ TEST_F(SearchThreads, CountIsClampedToTheProcessors) {
     EXPECT_EQ(setSearchThreads(1), 1);
 }
 
-// Each signature position under its rule, with as many threads as the machine allows up to four:
-// a move of the root list, the depth reached, the board untouched; a win found whatever thread
-// finds it first; a node limit that ends the thinking thread ends its helpers too, so that the
-// next search can start at once.
+// The last report the search made, whatever thread it came from.
+IterationReport lastReport;
+void keepReport(void*, const IterationReport& report) {
+    lastReport = report;
+}
+
+// Each signature position under its rule, with as many threads as the machine allows up to four,
+// the threads sharing each iteration (one line wanted) or each running its own (several): a move of
+// the root list, the depth reached, the board untouched; a win found whatever thread finds it
+// first; a node limit that ends the thinking thread ends its helpers too, so that the next search
+// can start at once.
 TEST_F(SearchThreads, HelpersSearchTheirOwnBoardsAndStopWithTheThinkingThread) {
     setSearchThreads(4);
-    for (const signature::Position& p : signature::Positions) {
-        SCOPED_TRACE(p.name);
-        signature::setUpPosition(p, player().memory);
-        const testing::BoardUnchanged guard;
-        const int32_t move = searchBestMove(p.variant, {5, false, 0});
-        const std::span<const int32_t> roots = rootMoves(player().main);
-        EXPECT_NE(std::find(roots.begin(), roots.end(), move), roots.end()) << move;
-        EXPECT_EQ(lastSearchStats().completedDepth, 5);
-        EXPECT_FALSE(lastSearchStats().stopped);
+    for (const int32_t lines : {1, 2}) {
+        for (const signature::Position& p : signature::Positions) {
+            SCOPED_TRACE(::testing::Message() << p.name << ", lines " << lines);
+            signature::setUpPosition(p, player().memory);
+            const testing::BoardUnchanged guard;
+            const int32_t move = searchBestMove(p.variant, {5, false, 0, lines});
+            const std::span<const int32_t> roots = rootMoves(player().main);
+            EXPECT_NE(std::find(roots.begin(), roots.end(), move), roots.end()) << move;
+            EXPECT_EQ(lastSearchStats().completedDepth, 5);
+            EXPECT_FALSE(lastSearchStats().stopped);
+        }
     }
     EXPECT_NE(searchBestMove(RuleVariant::Freestyle, {MaxSearchDepth, false, 20000}),
               board::NoCell);
     EXPECT_TRUE(lastSearchStats().stopped);
-    // (7,7) makes a four and an open three.
+    // (7,7) makes a four and an open three; other moves may win too, more slowly: the one found
+    // is announced as a win, with its line.
     testing::freshBoard(15, 15);
     testing::placeRows(3, 7, {"OXXX"});
     testing::placeRows(7, 5, {"X", "X"});
     testing::placeRows(10, 3, {"O.O"});
     board::takeCensus(board::CellOwn);
     wipeMemory(player().memory);
-    EXPECT_EQ(searchBestMove(RuleVariant::Freestyle, {20, false, 0}), testing::at(7, 7));
+    player().control.observer = keepReport;
+    const int32_t win = searchBestMove(RuleVariant::Freestyle, {20, false, 0});
+    player().control.observer = nullptr;
+    EXPECT_EQ(lastReport.score, WinScore);
+    ASSERT_FALSE(lastReport.pv.empty());
+    EXPECT_EQ(lastReport.pv.front(), win);
 }
 
 }  // namespace

@@ -16,11 +16,8 @@ inline constexpr int32_t MateBound = MateValue - 1024;  // from here on a score 
 inline constexpr int32_t MaxEvaluation = 20000;
 inline constexpr int32_t Infinite = MateValue + 1;
 
-// The evaluation, for the side to move: its own counts with the first weights, the other side's
-// with the second, and a bonus for having the move. Line features (per empty cell and line, the
-// class a stone there makes): ShapeOpenFour, ShapeFour, ShapeThreeA .. ShapeThreeD, ShapeTwoA ..
-// ShapeTwoH, ShapeOneA .. ShapeOneE; then level features: cells at Three, DoubleThree, Four,
-// FourThree, FlexFour.
+// The evaluation, for the side to move: its own counts (pattern_board.h's Feature) with the first
+// weights, the other side's with the second, and a bonus for having the move.
 struct EvaluationWeights {
     std::array<int16_t, FeatureCount> own;
     std::array<int16_t, FeatureCount> other;
@@ -28,10 +25,11 @@ struct EvaluationWeights {
 };
 
 inline constexpr EvaluationWeights Weights = {
-    // OF   F   3A  3B  3C  3D  2A 2B 2C 2D 2E 2F 2G 2H 1A 1B 1C 1D 1E | 3  33  4  43   F4
-    {80, 24, 16, 14, 5, 5, 4, 4, 3, 3, 2, 2, 2, 2, 1, 1, 1, 1, 1, 10, 300, 8, 600, 1500},
-    {70, 20, 12, 11, 4, 4, 3, 3, 2, 2, 2, 2, 2, 2, 1, 1, 1, 1, 1, 30, 200, 10, 300, 800},
-    30,
+    // open four, four, open three, three, open two, two, other two, one | three, double three,
+    // four, four-three
+    {0, 53, 81, 12, 2, 10, 2, -2, -37, 33, -12, 65},
+    {0, 79, 2, 13, -6, 2, 0, -2, 2, -33, -11, 89},
+    -12,
 };
 
 // The deepest line: plies of the main iterations plus extensions and the quiescence over fours.

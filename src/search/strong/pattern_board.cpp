@@ -55,8 +55,7 @@ uint32_t classIn(uint32_t quad, int32_t d) {
 }
 
 void addLineClass(Features& f, uint32_t k, int32_t sign) {
-    if (k >= static_cast<uint32_t>(FirstCountedClass))
-        f[lineFeature(static_cast<int32_t>(k))] += sign;
+    if (LineFeature[k] != NoFeature) f[LineFeature[k]] += sign;
 }
 
 void addLevel(PatternBoard& pb, int32_t i, int32_t cell, CellLevel level) {
@@ -65,7 +64,7 @@ void addLevel(PatternBoard& pb, int32_t i, int32_t cell, CellLevel level) {
     LevelCells& list = pb.levelCells[i][level];
     pb.levelIndex[i][cell] = static_cast<int16_t>(list.count);
     list.cells[list.count++] = static_cast<int16_t>(cell);
-    if (level >= LevelThree && level <= LevelFlexFour) ++pb.features[i][levelFeature(level)];
+    if (LevelFeature[level] != NoFeature) ++pb.features[i][LevelFeature[level]];
 }
 
 void removeLevel(PatternBoard& pb, int32_t i, int32_t cell) {
@@ -77,7 +76,7 @@ void removeLevel(PatternBoard& pb, int32_t i, int32_t cell) {
     const int16_t last = list.cells[--list.count];
     list.cells[at] = last;
     pb.levelIndex[i][last] = at;
-    if (level >= LevelThree && level <= LevelFlexFour) --pb.features[i][levelFeature(level)];
+    if (LevelFeature[level] != NoFeature) --pb.features[i][LevelFeature[level]];
 }
 
 CellLevel levelOfQuad(const PatternBoard& pb, int32_t i, uint32_t quad) {

@@ -34,21 +34,44 @@ enum CellLevel : uint8_t {
 };
 inline constexpr int32_t LevelCount = 9;
 
-// The evaluation's counts, per colour: the empty cells' classes in each line (a cell counts once
-// per line), for classes ShapeOpenFour .. ShapeOneE, then the cells of each level from Three to
-// FlexFour.
-inline constexpr int32_t FirstCountedClass = patterns::ShapeOpenFour;
-inline constexpr int32_t LineFeatureCount = patterns::ShapeClassCount - FirstCountedClass;
-inline constexpr int32_t LevelFeatureCount = LevelFlexFour - LevelThree + 1;
-inline constexpr int32_t FeatureCount = LineFeatureCount + LevelFeatureCount;
+// The evaluation's counts, per colour: first the empty cells' classes in each line (a cell counts
+// once per line), in groups of classes that play alike: open four, four, open three, other three,
+// the twos that make open threes, those that make other threes, the other twos, the ones; then the
+// cells at the levels Three, DoubleThree, Four and FourThree (a FlexFour or a Five decides the
+// game before any evaluation).
+enum Feature : int32_t {
+    FeatureOpenFour,
+    FeatureFour,
+    FeatureOpenThree,
+    FeatureThree,
+    FeatureOpenTwo,
+    FeatureTwo,
+    FeatureOtherTwo,
+    FeatureOne,
+    FeatureLevelThree,
+    FeatureLevelDoubleThree,
+    FeatureLevelFour,
+    FeatureLevelFourThree,
+    FeatureCount,
+    NoFeature = -1,
+};
 using Features = std::array<int32_t, FeatureCount>;
 
-inline constexpr int32_t lineFeature(int32_t shapeClass) {
-    return shapeClass - FirstCountedClass;
-}
-inline constexpr int32_t levelFeature(CellLevel level) {
-    return LineFeatureCount + level - LevelThree;
-}
+inline constexpr std::array<int8_t, patterns::ShapeClassCount> LineFeature = {
+    NoFeature,        NoFeature,        NoFeature,    FeatureOpenFour, FeatureFour,
+    FeatureOpenThree, FeatureOpenThree, FeatureThree, FeatureThree,    FeatureOpenTwo,
+    FeatureOpenTwo,   FeatureTwo,       FeatureTwo,   FeatureOtherTwo, FeatureOtherTwo,
+    FeatureOtherTwo,  FeatureOtherTwo,  FeatureOne,   FeatureOne,      FeatureOne,
+    FeatureOne,       FeatureOne};
+inline constexpr std::array<int8_t, LevelCount> LevelFeature = {NoFeature,
+                                                                FeatureLevelThree,
+                                                                FeatureLevelDoubleThree,
+                                                                FeatureLevelFour,
+                                                                FeatureLevelFourThree,
+                                                                NoFeature,
+                                                                NoFeature,
+                                                                NoFeature,
+                                                                NoFeature};
 
 // The cells of one colour at one level, in no particular order.
 struct LevelCells {
