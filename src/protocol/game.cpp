@@ -206,6 +206,7 @@ void playTurn(Game& game) {
     const search::SearchLimits limits = limitsFromSettings(game.settings);
     search::setThreads(player, limits, readSetting(game.settings.thread_num));
     sizeMemory(game, limits);
+    search::faultInMemoryMeanwhile(player.memory);
     board::chooseSpiralOrder();
     search::wipeMemory(player.memory);
     const int32_t index = search::decideMove(player, b, variant, limits);

@@ -85,10 +85,10 @@ size_t resize(SearchMemory& memory, uint32_t limit, uint64_t reserve, bool measu
         const size_t bytes = sizeof(SearchMemorySlot) << k;
         void* table = platform::allocateTable(bytes);
         if (table == nullptr) continue;
-        if (measure) platform::faultInTableMeanwhile(table, bytes);
         memory.table = static_cast<SearchMemorySlot*>(table);
         memory.mask = (uint32_t{1} << k) - 1;
         memory.size = bytes;
+        memory.faultingIn = false;
         memory.generation = 1;  // the zeroed table is generation 0: every entry empty
         return memory.size;
     }
@@ -159,6 +159,12 @@ size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve) {
 size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
                                 uint64_t reserve) {
     return resize(memory, limit, reserve, false, workingSet);
+}
+
+void faultInMemoryMeanwhile(SearchMemory& memory) {
+    if (memory.faultingIn || memory.table == &memory.fallback) return;
+    platform::faultInTableMeanwhile(memory.table, memory.size);
+    memory.faultingIn = true;
 }
 
 // Also forgets the last limit: the next sizing builds a table whatever its limit.

@@ -62,6 +62,7 @@ struct SearchMemory {
     uint32_t lastLimit = 0;
     uint64_t lastReserve = 0;
     bool sized = false;
+    bool faultingIn = false;  // the table's pages are being faulted in, or are
     // Entries of this generation belong to the current move; 0 marks a fresh or cleared entry.
     uint16_t generation = 1;
 
@@ -80,13 +81,16 @@ void storeMemory(SearchMemory& memory, uint64_t hash, int32_t depth, int32_t val
 void wipeMemory(SearchMemory& memory);
 // A limit in bytes for the whole process, 0 for none: the table becomes the largest that fits
 // beside the measured working set, WorkingSetGrowth and the reserve: what the search threads will
-// add to the process (their state and stacks). A new table's pages are faulted in on a thread of
-// their own meanwhile. Returns the table size in bytes. The same limit and reserve as last time
-// keep the table and its contents.
+// add to the process (their state and stacks). Returns the table size in bytes. The same limit and
+// reserve as last time keep the table and its contents.
 size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve = 0);
 // The same with the working set (growth included) given, so that tests can fix it.
 size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
                                 uint64_t reserve = 0);
+// Has the table's pages faulted in on a thread of their own, once per table, while the searches
+// use it. Only for a table sized for good: a manager lowers max_memory right after START, and
+// pages of the table sized before would count against the new limit.
+void faultInMemoryMeanwhile(SearchMemory& memory);
 // Frees the table; the fallback slot takes its place until the next sizing, which then builds a
 // table whatever its limit.
 void releaseMemory(SearchMemory& memory);
