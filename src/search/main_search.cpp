@@ -402,7 +402,7 @@ void leaveIteration(SharedIteration& it, bool completed) {
 }
 
 // The thinking thread's iterative deepening when the threads share each iteration: it hands each
-// one out, searches the first move alone (its score is the others' alpha), takes moves with the
+// one out, searches the first move (its score becomes the others' alpha), takes moves with the
 // helpers, waits for them, and orders the next iteration's list as a lone thread would: the moves
 // that raised alpha, the last first, then the others in their order, lost moves left out.
 void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t maxDepth) {
@@ -423,7 +423,6 @@ void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, i
             it.moves = t.rootMoves;
             it.next.store(1, std::memory_order_relaxed);
             it.alpha.store(LossScore, std::memory_order_relaxed);
-            it.firstDone = false;
             it.lines.count = 0;
             it.raiserCount = 0;
             std::fill(it.lost.begin(), it.lost.begin() + it.moves.count, false);
@@ -444,9 +443,7 @@ void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, i
         {
             const std::lock_guard<std::mutex> lock(it.mutex);
             if (child) recordRootResult(t, it, 0, first, -*child);
-            it.firstDone = true;
         }
-        it.changed.notify_all();
         const bool completed = child && takeSharedMoves(t, area);
         // A stop ends the helpers' moves too; the iteration is lost whole.
         if (!completed) search.job.stop.store(true, std::memory_order_relaxed);
@@ -489,8 +486,8 @@ void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, i
     }
 }
 
-// A helper that shares the thinking thread's iterations: it waits for each to be handed out and
-// for its first move to be searched, then takes moves until none is left.
+// A helper that shares the thinking thread's iterations: it waits for each to be handed out, then
+// takes moves until none is left.
 void helpTogether(SearchThread& t, const ScanArea& area) {
     SharedIteration& it = t.owner->job.iteration;
     int32_t seen = 0;
@@ -501,7 +498,6 @@ void helpTogether(SearchThread& t, const ScanArea& area) {
             if (it.finished) return;
             seen = it.generation;
             t.iterationDepth = it.depth;
-            it.changed.wait(lock, [&] { return it.firstDone; });
         }
         leaveIteration(it, takeSharedMoves(t, area));
     }

@@ -120,15 +120,15 @@ struct SearchThread {
 };
 
 // One iteration that the threads share by splitting its root moves: the thinking thread searches
-// the first, then every thread takes the next move not yet taken, searches it with a null window
-// at the best score so far and, where it does better, again in full. The results meet under the
-// mutex.
+// the first while the helpers take the next ones, then every thread takes the next move not yet
+// taken, searches it with a null window at the best score so far (a full window before there is
+// one, which leaves exact results in the memory for later) and, where it does better, again in
+// full. The results meet under the mutex.
 struct SharedIteration {
     std::mutex mutex;
     std::condition_variable changed;
     int32_t generation = 0;  // counts the iterations handed out
     bool finished = false;   // the search is over: no more iterations
-    bool firstDone = false;  // the first move is searched; the rest may be taken
     int32_t depth = 0;
     int32_t working = 0;  // threads still in the iteration
     RootMoveList moves;   // the iteration's root list
