@@ -125,3 +125,11 @@ export function replayGame(width, height, rule, moves) {
   }
   return game;
 }
+
+// The game's line, the moves played and those taken back, once the position holds `moves`: the
+// same line while `moves` follows it, else `moves` itself (a different move ends the old line).
+export function followLine(line, moves) {
+  const follows =
+    moves.length <= line.length && moves.every((m, i) => m.x === line[i].x && m.y === line[i].y);
+  return follows ? line : [...moves];
+}

@@ -22,9 +22,10 @@ pageTest("a game goes out as text and as a link, and comes back the same", async
   assert.deepEqual((await ui.board()).stones("black"), []);
   await ui.load(text);
   await sameBoard(ui, board);
-  // Bad text says why and changes nothing.
+  assert.equal(await ui.message(), "Pasted: 5 moves on 15 × 15.");
+  // Bad text says why, in place of the last message, and changes nothing.
   await ui.load("h8i9h8");
-  assert.match(await ui.page.getByRole("alert").textContent(), /h8, is on a point already taken/);
+  assert.match(await ui.message(), /^Pasted: Move 3, h8, is on a point already taken by move 1/);
   await sameBoard(ui, board);
 
   // Play on from there: velka takes the side to move.
@@ -34,7 +35,7 @@ pageTest("a game goes out as text and as a link, and comes back the same", async
   assert.equal((await ui.board()).stones("white").length, 3);
   assert.equal(await ui.page.locator("#human").inputValue(), "black");
   // A 20 × 20 game: coordinates up to t20.
-  await ui.choose({ size: 20 });
+  await ui.choose({ size: 20, human: "both" });
   await ui.load("j10t20a1");
   const large = await ui.board();
   assert.deepEqual([large.size, large.stones("white")], [400, ["t20"]]);
@@ -72,17 +73,38 @@ pageTest("analysis fills the panel; Stop shows the best move or makes velka play
   await ui.button("Analyse").click();
   assert.match(await ui.turn(), /analysing/);
   const field = (name) => ui.page.locator(`[data-field="${name}"]`);
-  // Four depths searched, newest first.
-  await ui.page.locator(".iterations li").nth(3).waitFor({ timeout: 30000 });
-  assert.match(await field("score").textContent(), /^White (wins|loses|[+−±]\d+)/);
+  // Four depths searched, newest first, none of them a tab stop.
+  const depths = ui.page.locator(".iterations li");
+  await depths.nth(3).waitFor({ timeout: 30000 });
+  assert.equal(await depths.first().getAttribute("tabindex"), null);
+  // The score in words for one side, with black's chance as a bar and a number.
+  const words =
+    /^(About even|(Black|White) (is slightly better|is better|is winning|wins( in \d+)?))$/;
+  assert.match(await field("score").textContent(), words);
+  const [chance, bar] = await ui.page.evaluate(() => {
+    const field = (name) => document.querySelector(`[data-field="${name}"]`);
+    return [field("chance").textContent, field("bar").style.width];
+  });
+  const percent = Number(/(\d+) %$/.exec(chance)[1]);
+  assert.ok(Math.abs(parseFloat(bar) - percent) <= 0.5, `${bar} for ${chance}`);
   assert.match(await field("nodes").textContent(), /^\d/);
   assert.match(await field("speed").textContent(), /\/s$/);
-  assert.match(await field("pv").textContent(), /^[a-o]\d+( [a-o]\d+)*$/);
+  // The best line, named by its number, score and moves; its first move numbered on the board.
+  const line = ui.button(/^1\. (About|Black|White) .*: [a-o]\d+( [a-o]\d+)*$/);
+  // Read at one moment: the panel and the board change with every depth.
+  await ui.page.waitForFunction(() => {
+    const text = document.querySelector(".lines button")?.textContent ?? "";
+    const first = /: ([a-o]\d+)/.exec(text)?.[1];
+    const point = document.querySelector(`[aria-label^="${first}, empty"]`);
+    return (
+      point?.getAttribute("aria-label").endsWith("analysis line 1") && point.textContent === "1"
+    );
+  });
   // Pointing at the line shows it on the board as numbered stones, only while pointed at.
   const ghost = ui.page.locator(".point[data-ghost]:not([data-ghost=''])").first();
-  await field("pv").hover();
+  await line.hover();
   await ghost.waitFor();
-  await ui.page.getByRole("heading", { name: "Position" }).hover();
+  await ui.page.getByRole("heading", { name: "Moves" }).hover();
   await ghost.waitFor({ state: "detached" });
 
   await ui.button("Stop").click();
@@ -90,8 +112,17 @@ pageTest("analysis fills the panel; Stop shows the best move or makes velka play
   const best = /Best move: ([a-o]\d+)\./.exec(await ui.message())[1];
   const after = await ui.board();
   assert.deepEqual([after.get(best).content, after.get(best).best], ["empty", true]);
-  after.delete(best);
-  before.delete(best);
+  // Clicking the line keeps it on the board, until clicked again.
+  await line.click();
+  await ui.page.getByRole("heading", { name: "Moves" }).hover();
+  await ghost.waitFor();
+  assert.equal(await line.getAttribute("aria-pressed"), "true");
+  await line.click();
+  await ui.page.getByRole("heading", { name: "Moves" }).hover();
+  await ghost.waitFor({ state: "detached" });
+  for (const board of [after, before]) {
+    for (const [name, point] of board) if (point.content === "empty") board.delete(name);
+  }
   assert.deepEqual([...after], [...before]);
   assert.match(await ui.turn(), /White to move: your turn/);
 
