@@ -462,7 +462,7 @@ function walkKeys(event) {
   if (target.closest("input, select, textarea, .points")) return;
   event.preventDefault();
   goTo(state.game.moves.length + steps[event.key]);
-  if (target.closest("#move-list")) (moveList.current() ?? $("first")).focus();
+  if (target.closest("#move-list")) moveList.focus();
 }
 
 function fillChoices() {

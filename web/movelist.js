@@ -61,5 +61,10 @@ export function createMoveList(root, { onGo }) {
     if (bottom > root.scrollTop + root.clientHeight) root.scrollTop = bottom - root.clientHeight;
   }
 
-  return { render, current };
+  // Moves the focus to the list's tab stop.
+  function focus() {
+    root.querySelector('button[tabindex="0"]')?.focus();
+  }
+
+  return { render, focus };
 }
