@@ -36,7 +36,8 @@ export function formatLine(pv, height) {
   return pv.map((move) => formatPoint(move, height)).join(" ");
 }
 
-const ShownDepths = 12;
+// Not a scrolled box, which a browser would make a tab stop of its own.
+const ShownDepths = 8;
 
 // root holds the panel's fixed markup (see index.html). onPreview(pv or null) shows a line while it
 // is pointed at; onPin(rank or null) shows one until unpinned.

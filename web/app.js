@@ -178,13 +178,14 @@ function engineFailed(reason, detail) {
 }
 
 // Every change of the position comes through here: answers meant for the old one are dropped, the
-// result is read, then the forbidden points and a running analysis follow the new position.
-function positionChanged() {
+// result is read, then the forbidden points and a running analysis follow the new position. The
+// address follows the game, unless held for a bad link.
+function positionChanged(holdAddress = false) {
   positionRequests.abort();
   positionRequests = new AbortController();
   state.thinking = null;
   state.velkaWaits = false;
-  state.addressHeld = false;
+  state.addressHeld = holdAddress;
   state.result = gameResult(state.game);
   state.forbidden = null;
   state.preview = null;
@@ -434,9 +435,9 @@ function openAddress() {
   if (link === null) return false;
   if (link.error) {
     $("moves-in").value = link.moves;
-    positionChanged();
-    state.addressHeld = true;
-    say(link.error, true);
+    const kept = link.moves === "" ? "" : " Its moves are in the paste box.";
+    state.message = { text: `${link.error}${kept}`, error: true };
+    positionChanged(true);
     return true;
   }
   const count = link.game.moves.length;
@@ -488,7 +489,7 @@ function wireControls() {
   });
   on("multipv", "change", (e) => {
     state.multipv = Number(e.target.value);
-    if (state.analysing) positionChanged(); // the analysis starts again with as many lines
+    if (state.analysing) positionChanged(state.addressHeld); // starts again with as many lines
   });
   on("numbers", "change", (e) => {
     state.showNumbers = e.target.checked;
