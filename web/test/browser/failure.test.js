@@ -4,26 +4,19 @@
 
 import assert from "node:assert/strict";
 
-import { pageTest } from "./harness.js";
+import { pageTest, workerWith } from "./harness.js";
 
-// Serves the first engine-worker.js the page asks for with `fault` run after each DONE it is
-// sent (the end of a position, which starts a think); the fresh engine gets the real script.
-function faultyWorker(fault) {
-  return async (context) => {
-    let served = 0;
-    await context.route("**/engine-worker.js", async (route) => {
-      if (served++ > 0) return route.fallback();
-      const script = await (await route.fetch()).text();
-      const body = `${script}
-const pass = self.onmessage;
+// The fault, run after the first worker is sent a DONE (the end of a position, which starts a
+// think); the fresh engine gets the real script.
+const faultyWorker = (fault) =>
+  workerWith(
+    `const pass = self.onmessage;
 self.onmessage = (event) => {
   pass(event);
   if (event.data === "DONE") setTimeout(() => { ${fault} }, 300);
-};`;
-      await route.fulfill({ contentType: "text/javascript", body });
-    });
-  };
-}
+};`,
+    { once: true },
+  );
 
 // velka starts a long think on a middle game, which the fault cuts short; the page then waits for
 // the player with a working engine, which plays on when asked.

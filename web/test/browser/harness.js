@@ -32,6 +32,20 @@ async function openSite() {
   return { url, browser, server };
 }
 
+// For a context's `prepare`: serves engine-worker.js with `code` run after it, the worker's own
+// script, e.g. to plant a fault in it or to log the lines it is sent. With `once`, only the first
+// worker the page starts gets it; a fresh one gets the script as built.
+export function workerWith(code, { once = false } = {}) {
+  return async (context) => {
+    let served = 0;
+    await context.route("**/engine-worker.js", async (route) => {
+      if (once && served++ > 0) return route.fallback();
+      const script = await (await route.fetch()).text();
+      await route.fulfill({ contentType: "text/javascript", body: `${script}\n${code}` });
+    });
+  };
+}
+
 // The server and the browser, started by a test file's first test and shared by the others.
 let site = null;
 after(async () => {

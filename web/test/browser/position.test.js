@@ -3,7 +3,7 @@
 
 import assert from "node:assert/strict";
 
-import { pageTest } from "./harness.js";
+import { pageTest, workerWith } from "./harness.js";
 
 const sameBoard = async (ui, board) => assert.deepEqual([...(await ui.board())], [...board]);
 
@@ -135,3 +135,80 @@ pageTest("analysis fills the panel; Stop shows the best move or makes velka play
   assert.match(await ui.turn(), /Black to move: your turn/);
   assert.equal((await ui.board()).stones("white").length, 4);
 });
+
+// The INFO lines of velka's settings that the page sends the worker, logged by the worker.
+const spyWorker = workerWith(`const pass = self.onmessage;
+self.onmessage = (event) => {
+  if (/^INFO (level|strong|multipv) /.test(event.data)) console.log("sent: " + event.data);
+  pass(event);
+};`);
+
+pageTest(
+  "velka plays at the level chosen, analyses at full strength, then plays at its level again",
+  { prepare: spyWorker },
+  async (ui) => {
+    const sent = [];
+    ui.page.on("console", (m) => /^sent: /.test(m.text()) && sent.push(m.text().slice(6)));
+    const settingsOf = async (action) => {
+      sent.length = 0;
+      await action();
+      return sent.join("; ");
+    };
+    const levels = await ui.page.locator("#level option").allTextContents();
+    assert.deepEqual(levels, [
+      "Beginner",
+      "Casual",
+      "Intermediate",
+      "Advanced",
+      "Expert",
+      "Full strength",
+    ]);
+    assert.equal(await ui.page.locator("#level option:checked").textContent(), "Full strength");
+
+    await ui.choose({ size: 15, rule: 0, time: 100, human: "black", level: "2", multipv: 3 });
+    const move = (name) => async () => {
+      await ui.button(`${name}, empty`).click();
+      await ui.waitForTurn();
+    };
+    const casual = "INFO strong 0; INFO level 2; INFO multipv 1";
+    assert.equal(await settingsOf(move("h8")), casual);
+    // Sent when they change only.
+    assert.equal(await settingsOf(move("a1")), "");
+    const analysis = async () => {
+      await ui.button("Analyse").click();
+      await ui.page.locator(".iterations li").first().waitFor();
+      await ui.button("Stop").click();
+      await ui.page.getByText(/Best move/).waitFor();
+    };
+    assert.equal(await settingsOf(analysis), "INFO level 0; INFO strong 1; INFO multipv 3");
+    assert.equal(await settingsOf(move("a15")), casual);
+  },
+);
+
+pageTest(
+  "the score reads as words and a chance, without swinging from depth to depth",
+  async (ui) => {
+    await ui.choose({ human: "both" });
+    const words = async (moves, depth) => {
+      await ui.load(moves);
+      await ui.button("Analyse").click();
+      const shown = ui.page.locator(".iterations li");
+      await shown.filter({ hasText: new RegExp(`^${depth}: `) }).waitFor({ timeout: 30000 });
+      // A forced win ends the analysis by itself, maybe before Stop is pressed.
+      await ui.page.evaluate(() => document.getElementById("stop").click());
+      await ui.page.getByText(/Best move/).waitFor();
+      return shown.allTextContents();
+    };
+    // A quiet position: every depth after the first names the same side ahead, or none.
+    const quiet = (await words("h8i9j10i10i8j9", 6)).map((line) => /: (\w+)/.exec(line)[1]);
+    const sides = new Set(quiet.slice(0, -1).filter((who) => who !== "About"));
+    assert.ok(sides.size <= 1, quiet.join());
+    // White wins here: said so, with no engine-sized numbers anywhere in the panel.
+    await words("h8i9j10i10i8j9k8j8g8f8h7", 2);
+    assert.match(
+      await ui.page.locator('[data-field="score"]').textContent(),
+      /^White (is winning|wins)/,
+    );
+    assert.doesNotMatch(await ui.page.locator("#analysis").textContent(), /\d{5}/);
+  },
+);
