@@ -142,7 +142,7 @@ test("an engine that loads too long, answers late or falls silent has failed", a
   // silence when answered, and fails it when not.
   const { port, engine, failures } = await started();
   const move = engine.think(gameOf("h8"), 20000);
-  await port.reply("OK");
+  await port.reply();
   assert.match(await port.reply("OK"), /DONE$/);
   t.mock.timers.tick(QuietMs + 500);
   assert.equal(await port.reply(), "ABOUT");
@@ -159,7 +159,7 @@ test("an engine that loads too long, answers late or falls silent has failed", a
   // Answering pings does not stretch a think past its time and the margin.
   const late = await started();
   const lateMove = late.engine.think(gameOf("h8"), 3000);
-  await late.port.reply("OK");
+  await late.port.reply();
   await late.port.reply("OK");
   for (let ms = 0; ms < 3000 + AnswerMarginMs; ms += 1000) {
     t.mock.timers.tick(1000);
