@@ -21,6 +21,11 @@ double medianMs(int repetitions, const std::function<void()>& fn) {
     return times[times.size() / 2];
 }
 
+search::Player& benchPlayer() {
+    static search::Player player;
+    return player;
+}
+
 void report(const std::string& name, double value, const std::string& unit) {
     std::printf("%-48s %14.3f %s\n", name.c_str(), value, unit.c_str());
     std::fflush(stdout);

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "search/decide.h"
+
 namespace velka::bench {
 
 struct BenchOptions {
@@ -16,6 +18,8 @@ struct BenchOptions {
 // Runs fn `repetitions` times and returns the median wall time in milliseconds.
 double medianMs(int repetitions, const std::function<void()>& fn);
 void report(const std::string& name, double value, const std::string& unit);
+// The player whose searches the sections time (one for the whole run: it is large).
+search::Player& benchPlayer();
 
 // One section per subsystem; each prints its own lines through report().
 void benchTables(const BenchOptions& options);

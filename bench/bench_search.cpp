@@ -48,18 +48,20 @@ std::vector<Run> fixedDepthRuns(int repetitions) {
     search::SearchLimits limits;
     limits.maxDepth = SignatureDepth;
     limits.useClock = false;
+    search::Player& player = benchPlayer();
     std::vector<Run> runs(Positions.size());
     for (size_t i = 0; i < Positions.size(); ++i) {
-        setUpPosition(Positions[i]);
+        setUpPosition(Positions[i], player.memory);
         std::vector<double> times;
         for (int r = 0; r < std::max(1, repetitions); ++r) {
-            search::wipeMemory();
+            search::wipeMemory(player.memory);
             const auto start = std::chrono::steady_clock::now();
-            search::searchBestMove(Positions[i].variant, limits);
+            search::searchBestMove(player.main, player.memory, player.control, board::engineBoard,
+                                   Positions[i].variant, limits);
             const auto stop = std::chrono::steady_clock::now();
             times.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
-            runs[i].nodes = search::lastSearchStats().nodes;
-            runs[i].depth = search::lastSearchStats().completedDepth;
+            runs[i].nodes = player.main.stats.nodes;
+            runs[i].depth = player.main.stats.completedDepth;
         }
         runs[i].ms = median(times);
     }
@@ -68,13 +70,15 @@ std::vector<Run> fixedDepthRuns(int repetitions) {
 
 // The depth the clocked search completes with the given budget, per position.
 std::vector<int32_t> depthsIn(int32_t budgetMs) {
+    search::Player& player = benchPlayer();
     std::vector<int32_t> depths;
     for (const signature::Position& p : Positions) {
-        setUpPosition(p);
-        search::turnBudget.store(budgetMs);
-        search::turnStart.store(search::clockMs());
-        search::searchBestMove(p.variant);
-        depths.push_back(search::lastSearchStats().completedDepth);
+        setUpPosition(p, player.memory);
+        player.control.clock.turnBudget.store(budgetMs);
+        player.control.clock.turnStart.store(search::clockMs());
+        search::searchBestMove(player.main, player.memory, player.control, board::engineBoard,
+                               p.variant);
+        depths.push_back(player.main.stats.completedDepth);
     }
     return depths;
 }
@@ -85,7 +89,7 @@ std::vector<int32_t> depthsIn(int32_t budgetMs) {
 // ten; and the evaluation of a last-ply move without placing it.
 void microBench(int repetitions) {
     const signature::Position& p = Positions[6];
-    setUpPosition(p);
+    setUpPosition(p, benchPlayer().memory);
     static search::SearchBoard sb;
     search::resetSearchBoard(sb, board::engineBoard, p.variant);
     std::vector<int32_t> cells;
@@ -134,8 +138,9 @@ void microBench(int repetitions) {
 
 void benchSearch(const BenchOptions& options) {
     patterns::buildPatternTables(RuleVariant::Freestyle);
-    search::sizeMemoryWithWorkingSet(0, 0);
-    report("search: memory entries", static_cast<double>(search::searchMemory.mask) + 1, "");
+    search::SearchMemory& memory = benchPlayer().memory;
+    search::sizeMemoryWithWorkingSet(memory, 0, 0);
+    report("search: memory entries", static_cast<double>(memory.mask) + 1, "");
 
     microBench(options.repetitions);
 

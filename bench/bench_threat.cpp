@@ -72,15 +72,18 @@ void putRandomMiddleGame(int32_t side, int32_t stones) {
 // Median over the repetitions of the mean time of `calls` searches, in milliseconds; the memory
 // is wiped before each search, outside the timing.
 double medianSearchMs(int repetitions, int calls, ThreatSearchKind kind, int32_t& move) {
+    search::Player& player = benchPlayer();
     std::vector<double> means;
     for (int r = 0; r < std::max(1, repetitions); ++r) {
         double total = 0;
         for (int c = 0; c < calls; ++c) {
-            search::wipeMemory();
+            search::wipeMemory(player.memory);
             // A fresh clock with the default limits, so that no search here gives up on time.
-            search::startTurnClock(search::clockMs(), board::engineBoard.emptyCount);
+            search::startTurnClock(player.control.clock, {}, search::clockMs(),
+                                   board::engineBoard.emptyCount);
             const auto start = std::chrono::steady_clock::now();
-            move = search::threatMove(kind);
+            move = search::threatMove(player.threats, board::engineBoard, player.memory,
+                                      player.control, kind);
             const auto stop = std::chrono::steady_clock::now();
             total += std::chrono::duration<double, std::milli>(stop - start).count();
         }
@@ -97,16 +100,17 @@ void measure(const BenchOptions& options, const std::string& name, int calls,
     const double ms = medianSearchMs(options.repetitions, calls, kind, move);
     report("threatMove " + name, ms * 1000, "us");
     report("threatMove " + name + ": move", move, "cell");
-    const int32_t depth = move == board::NoCell ? 0 : search::winStack(kind).count;
+    const search::ThreatSearch& threats = benchPlayer().threats;
+    const int32_t depth = move == board::NoCell ? 0 : threats.stack.count;
     report("threatMove " + name + ": line", depth, "cells");
-    if (search::lastThreatStats().gaveUp) report("threatMove " + name + ": gave up on time", 1, "");
+    if (threats.stats.gaveUp) report("threatMove " + name + ": gave up on time", 1, "");
 }
 
 }  // namespace
 
 void benchThreat(const BenchOptions& options) {
     patterns::buildPatternTables(patterns::RuleVariant::Renju);
-    search::sizeMemoryWithWorkingSet(16u << 20, 0);
+    search::sizeMemoryWithWorkingSet(benchPlayer().memory, 16u << 20, 0);
 
     // The line of three: one dead four, then the open four.
     setUpBoard(15);
@@ -143,7 +147,7 @@ void benchThreat(const BenchOptions& options) {
     putLongLine();
     measure(options, "80x80 line of 288 fours (win)", 1, ThreatSearchKind::Freestyle);
 
-    search::releaseMemory();
+    search::releaseMemory(benchPlayer().memory);
 }
 
 }  // namespace velka::bench

@@ -75,7 +75,7 @@ inline std::vector<int32_t> parseMoves(const Position& p) {
 
 // The board as a turn finds it: the variant's tables (built once before), fixed keys, the
 // stones, the census, a wiped memory.
-inline void setUpPosition(const Position& p) {
+inline void setUpPosition(const Position& p, search::SearchMemory& memory) {
     patterns::refreshPatternTables(p.variant);
     board::seedRandom(board::DefaultRandomSeed);
     board::initBoard(p.side, p.side);
@@ -86,7 +86,7 @@ inline void setUpPosition(const Position& p) {
         board::setCell(moves[i], (n - i) % 2 == 0 ? board::CellOwn : board::CellOpponent);
     }
     board::takeCensus(board::CellOwn);
-    search::wipeMemory();
+    search::wipeMemory(memory);
 }
 
 }  // namespace velka::signature

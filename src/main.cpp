@@ -12,6 +12,9 @@ namespace {
 
 constexpr char ManagerAddress[] = "https://sourceforge.net/projects/piskvork";
 
+// The engine's whole state, in static storage: it is large, and lives as long as the process.
+velka::protocol::Game game;
+
 }  // namespace
 
 int main() {
@@ -25,8 +28,8 @@ int main() {
             ManagerAddress);
     }
     std::FILE* input = platform::managerInput();
-    protocol::startThinkThread();
-    protocol::serveLinesDuringInlineThinks(input);
-    protocol::startUp();
-    platform::exitProcess(protocol::runCommandLoop(input));
+    protocol::startThinkThread(game);
+    protocol::serveLinesDuringInlineThinks(game, input);
+    protocol::startUp(game);
+    platform::exitProcess(protocol::runCommandLoop(game, input));
 }

@@ -4,7 +4,7 @@
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 
 #include <pthread.h>
-#include <sys/resource.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <climits>
@@ -50,14 +50,29 @@ uint64_t residentMemoryBytes() {
     return residentPages * static_cast<uint64_t>(pageSize);
 }
 
-uint64_t peakResidentMemoryBytes() {
-    rusage usage{};
-    if (getrusage(RUSAGE_SELF, &usage) != 0 || usage.ru_maxrss < 0) return 0;
-#ifdef __APPLE__
-    return static_cast<uint64_t>(usage.ru_maxrss);  // bytes on macOS
-#else
-    return static_cast<uint64_t>(usage.ru_maxrss) * 1024;  // kilobytes elsewhere
+// The table starts on a 2 MiB boundary so that the kernel can back all of it with transparent huge
+// pages; mmap gives zeroed pages, and the slack before and after the boundary goes back at once.
+void* allocateTable(size_t bytes) {
+    constexpr size_t HugePage = size_t{2} << 20;
+    const size_t mapped = bytes + HugePage;
+    void* region =
+        mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (region == MAP_FAILED) return nullptr;
+    const uintptr_t start = reinterpret_cast<uintptr_t>(region);
+    const uintptr_t aligned = (start + HugePage - 1) & ~uintptr_t{HugePage - 1};
+    if (aligned > start) munmap(region, aligned - start);
+    const uintptr_t end = start + mapped;
+    if (end > aligned + bytes)
+        munmap(reinterpret_cast<void*>(aligned + bytes), end - aligned - bytes);
+    void* table = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+    madvise(table, bytes, MADV_HUGEPAGE);
 #endif
+    return table;
+}
+
+void freeTable(void* table, size_t bytes) {
+    munmap(table, bytes);
 }
 
 // The stack is reserved address space; pages are backed only as the recursion reaches them, so

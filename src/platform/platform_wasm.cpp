@@ -10,13 +10,13 @@
 #ifdef __EMSCRIPTEN__
 
 #include <emscripten.h>
-#include <emscripten/heap.h>
 #include <malloc.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 
@@ -61,9 +61,12 @@ uint64_t residentMemoryBytes() {
     return top - static_cast<uintptr_t>(heap.fordblks);
 }
 
-// The memory only grows, so its size is the most that was ever needed.
-uint64_t peakResidentMemoryBytes() {
-    return emscripten_get_heap_size();
+void* allocateTable(size_t bytes) {
+    return calloc(1, bytes);
+}
+
+void freeTable(void* table, size_t) {
+    free(table);
 }
 
 bool freedMemoryReturns() {

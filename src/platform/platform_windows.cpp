@@ -54,10 +54,13 @@ uint64_t residentMemoryBytes() {
     return counters.WorkingSetSize;
 }
 
-uint64_t peakResidentMemoryBytes() {
-    PROCESS_MEMORY_COUNTERS counters;
-    if (!readMemoryCounters(counters)) return 0;
-    return counters.PeakWorkingSetSize;
+// Committed pages read as zero; large pages would need a privilege that users rarely grant.
+void* allocateTable(size_t bytes) {
+    return VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+}
+
+void freeTable(void* table, size_t) {
+    VirtualFree(table, 0, MEM_RELEASE);
 }
 
 // The stack size is a reservation, not a commitment: pages are committed only as the recursion

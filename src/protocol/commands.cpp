@@ -1,14 +1,13 @@
 #include "protocol/commands.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cctype>
 #include <cstdint>
 
-#include "protocol/game.h"
 #include "protocol/output.h"
 #include "search/memory.h"
-#include "search/settings.h"
 #include "search/think_control.h"
 #include "search/time_control.h"
 
@@ -60,69 +59,62 @@ bool readNumber(const char*& p, int32_t& value) {
 
 // The whole session ends the same way whether END came or the input ran out: a running think
 // stops at once and sends nothing, then the memory goes back.
-Flow finishSession() {
-    search::requestStop(search::StopRequest::Quit);
-    waitForIdle();
-    search::releaseMemory();
+Flow finishSession(Game& game) {
+    search::requestStop(game.player.control, search::StopRequest::Quit);
+    waitForIdle(game);
+    search::releaseMemory(game.player.memory);
     return Flow::Stop;
 }
 
-Flow handleEnd(char*, std::FILE*) {
-    return finishSession();
+// What a command needs before its handler runs. Ignore: it is answered at once, also during a
+// think. Wait: it touches the board, so it waits until no think runs. StopThenWait: it ends the
+// think under way first (END).
+enum class Idle { Ignore, Wait, StopThenWait };
+
+// The numbers read behind the command word.
+using Numbers = std::array<int32_t, 2>;
+
+Flow handleEnd(Game& game, char*, const Numbers&, std::FILE*) {
+    search::releaseMemory(game.player.memory);
+    return Flow::Stop;
 }
 
-// Reads the numbers behind the command word; when they are not all there, answers the
-// command's parameter error and returns false.
-bool readArguments(const char* line, int32_t* values, int count, const char* error) {
-    if (scanNumbers(line, true, values, count) == count) return true;
-    sendError("%s", error);
-    return false;
-}
-
-Flow handleStart(char* line, std::FILE*) {
-    int32_t size = 0;
-    if (!readArguments(line, &size, 1, "bad START parameter")) return Flow::Continue;
-    waitForIdle();
-    setupBoard(size, size);
+Flow handleStart(Game& game, char*, const Numbers& size, std::FILE*) {
+    setupBoard(game, size[0], size[0]);
     return Flow::Continue;
 }
 
-Flow handleRectStart(char* line, std::FILE*) {
-    int32_t sides[2] = {};
-    if (!readArguments(line, sides, 2, "bad RECTSTART parameters")) return Flow::Continue;
-    waitForIdle();
-    setupBoard(sides[0], sides[1]);
+Flow handleRectStart(Game& game, char*, const Numbers& sides, std::FILE*) {
+    setupBoard(game, sides[0], sides[1]);
     return Flow::Continue;
 }
 
-Flow handleTurn(char* line, std::FILE*) {
-    int32_t cell[2] = {};
-    if (!readArguments(line, cell, 2, "bad TURN parameters")) return Flow::Continue;
-    waitForIdle();
-    ensureBoard();
+Flow handleTurn(Game& game, char*, const Numbers& cell, std::FILE*) {
+    ensureBoard(game);
     opponentMove(cell[0], cell[1]);
-    startThinking();
+    startThinking(game);
     return Flow::Continue;
 }
 
-Flow handleBegin(char*, std::FILE*) {
-    waitForIdle();
-    ensureBoard();
-    startThinking();
+Flow handleBegin(Game& game, char*, const Numbers&, std::FILE*) {
+    ensureBoard(game);
+    startThinking(game);
     return Flow::Continue;
 }
 
 // The block reuses the command line buffer. It sets up a new position: its stones replace those
 // on the board, so that a manager may send the whole board before every move. Inside the block
-// only DONE is a command, every other line is a stone or a bad line.
-Flow handleBoard(char* line, std::FILE* input) {
-    waitForIdle();
-    ensureBoard();
+// DONE ends it; END, or the end of the input, ends the session (a manager that gives up on the
+// position must not be kept waiting for a DONE); every other line is a stone or a bad line.
+Flow handleBoard(Game& game, char* line, const Numbers&, std::FILE* input) {
+    ensureBoard(game);
     clearPosition();
     for (;;) {
-        if (!readCommandLine(input, line, LineCapacity)) return finishSession();
+        if (!readCommandLine(input, line, LineCapacity) || matchKeyword(line, "END")) {
+            return finishSession(game);
+        }
         if (matchKeyword(line, "DONE")) {
-            startThinking();
+            startThinking(game);
             return Flow::Continue;
         }
         int32_t stone[3] = {};
@@ -139,47 +131,39 @@ Flow handleBoard(char* line, std::FILE* input) {
     }
 }
 
-Flow handleInfoCommand(char* line, std::FILE*) {
-    handleInfo(line);
+Flow handleInfoCommand(Game& game, char* line, const Numbers&, std::FILE*) {
+    handleInfo(game, line);
     return Flow::Continue;
 }
 
-Flow handleAbout(char*, std::FILE*) {
+Flow handleAbout(Game&, char*, const Numbers&, std::FILE*) {
     sendAbout();
     return Flow::Continue;
 }
 
-Flow handleRestart(char*, std::FILE*) {
-    waitForIdle();
-    restartGame();
+Flow handleRestart(Game& game, char*, const Numbers&, std::FILE*) {
+    restartGame(game);
     return Flow::Continue;
 }
 
-Flow handleTakeBack(char* line, std::FILE*) {
-    int32_t cell[2] = {};
-    if (!readArguments(line, cell, 2, "bad TAKEBACK parameters")) return Flow::Continue;
-    waitForIdle();
+Flow handleTakeBack(Game&, char*, const Numbers& cell, std::FILE*) {
     takeBack(cell[0], cell[1]);
     return Flow::Continue;
 }
 
 // YXSTOP: the think under way stops and answers at once with the best move it has; without a
 // think there is nothing to stop and nothing to answer.
-Flow handleStop(char*, std::FILE*) {
-    if (thinkRunning()) search::requestStop(search::StopRequest::Answer);
+Flow handleStop(Game& game, char*, const Numbers&, std::FILE*) {
+    if (thinkRunning(game)) search::requestStop(game.player.control, search::StopRequest::Answer);
     return Flow::Continue;
 }
 
-Flow handleForbid(char*, std::FILE*) {
-    waitForIdle();
-    sendForbiddenPoints();
+Flow handleForbid(Game& game, char*, const Numbers&, std::FILE*) {
+    sendForbiddenPoints(game);
     return Flow::Continue;
 }
 
-Flow handlePlay(char* line, std::FILE*) {
-    int32_t cell[2] = {};
-    if (!readArguments(line, cell, 2, "bad PLAY parameters")) return Flow::Continue;
-    waitForIdle();
+Flow handlePlay(Game&, char*, const Numbers& cell, std::FILE*) {
     ownMove(cell[0], cell[1]);
     sendPlain("%d,%d", cell[0], cell[1]);
     return Flow::Continue;
@@ -187,27 +171,34 @@ Flow handlePlay(char* line, std::FILE*) {
 
 struct Command {
     const char* keyword;
-    Flow (*handle)(char* line, std::FILE* input);
-    bool usesBoard;   // waits until no think runs
-    int32_t numbers;  // numbers that must follow the word; without them, an error at once
+    Flow (*handle)(Game& game, char* line, const Numbers& numbers, std::FILE* input);
+    Idle idle;
+    int32_t numbers;             // numbers that must follow the word (at most two)
+    const char* parameterError;  // the answer, at once, when they do not
 };
 
-// Tried in this order; the first whose keyword matches the line's first word handles it.
+// Tried in this order; the first whose keyword matches the line's first word handles it. The
+// table alone says which commands wait for the think and which numbers they read: the command
+// loop, and a think that serves the manager's lines itself, both go by it.
 constexpr std::array<Command, 13> Commands{{
-    {"END", handleEnd, true, 0},
-    {"START", handleStart, true, 1},
-    {"TURN", handleTurn, true, 2},
-    {"BEGIN", handleBegin, true, 0},
-    {"BOARD", handleBoard, true, 0},
-    {"INFO", handleInfoCommand, false, 0},
-    {"ABOUT", handleAbout, false, 0},
-    {"RECTSTART", handleRectStart, true, 2},
-    {"RESTART", handleRestart, true, 0},
-    {"TAKEBACK", handleTakeBack, true, 2},
-    {"PLAY", handlePlay, true, 2},
-    {"YXSTOP", handleStop, false, 0},
-    {"FORBID", handleForbid, true, 0},
+    {"END", handleEnd, Idle::StopThenWait, 0, nullptr},
+    {"START", handleStart, Idle::Wait, 1, "bad START parameter"},
+    {"TURN", handleTurn, Idle::Wait, 2, "bad TURN parameters"},
+    {"BEGIN", handleBegin, Idle::Wait, 0, nullptr},
+    {"BOARD", handleBoard, Idle::Wait, 0, nullptr},
+    {"INFO", handleInfoCommand, Idle::Ignore, 0, nullptr},
+    {"ABOUT", handleAbout, Idle::Ignore, 0, nullptr},
+    {"RECTSTART", handleRectStart, Idle::Wait, 2, "bad RECTSTART parameters"},
+    {"RESTART", handleRestart, Idle::Wait, 0, nullptr},
+    {"TAKEBACK", handleTakeBack, Idle::Wait, 2, "bad TAKEBACK parameters"},
+    {"PLAY", handlePlay, Idle::Wait, 2, "bad PLAY parameters"},
+    {"YXSTOP", handleStop, Idle::Ignore, 0, nullptr},
+    {"FORBID", handleForbid, Idle::Wait, 0, nullptr},
 }};
+static_assert(std::all_of(Commands.begin(), Commands.end(), [](const Command& c) {
+    return c.numbers <= static_cast<int32_t>(Numbers{}.size()) &&
+           (c.numbers == 0) == (c.parameterError == nullptr);
+}));
 
 const Command* findCommand(const char* line) {
     for (const Command& command : Commands) {
@@ -216,11 +207,28 @@ const Command* findCommand(const char* line) {
     return nullptr;
 }
 
-Flow dispatch(char* line, std::FILE* input) {
+// Whether the line's numbers are all there; reads them into numbers.
+bool readArguments(const Command& command, const char* line, Numbers& numbers) {
+    return scanNumbers(line, true, numbers.data(), command.numbers) == command.numbers;
+}
+
+Flow dispatch(Game& game, char* line, std::FILE* input) {
     const Command* command = findCommand(line);
-    if (command != nullptr) return command->handle(line, input);
-    sendUnknown("%s", line);
-    return Flow::Continue;
+    if (command == nullptr) {
+        sendUnknown("%s", line);
+        return Flow::Continue;
+    }
+    // A command that fails to parse answers at once, without waiting for the think.
+    Numbers numbers{};
+    if (!readArguments(*command, line, numbers)) {
+        sendError("%s", command->parameterError);
+        return Flow::Continue;
+    }
+    if (command->idle == Idle::StopThenWait) {
+        search::requestStop(game.player.control, search::StopRequest::Quit);
+    }
+    if (command->idle != Idle::Ignore) waitForIdle(game);
+    return command->handle(game, line, numbers, input);
 }
 
 // Start and length of the piece of text after the first `skip` pieces, pieces being runs of
@@ -281,43 +289,58 @@ int scanNumbers(const char* line, bool skipCommandWord, int32_t* values, int cou
     return read;
 }
 
-void handleInfo(const char* line) {
+void handleInfo(Game& game, const char* line) {
     int keyLength = 0;
     int valueLength = 0;
     const char* key = pieceAfter(line, 1, keyLength);
     const char* value = pieceAfter(line, 2, valueLength);
     if (key == nullptr || value == nullptr) return;
 
-    using search::settings;
+    ManagerSettings& settings = game.settings;
+    search::GameClock& clock = game.player.control.clock;
+    // What else a key does besides setting its value.
+    enum class Effect { None, Budget, TimeLeftSent, MatchLimitSent };
     struct NumericKey {
         const char* name;
         std::atomic<int32_t>& setting;
-        void (*noteSent)();  // what else the key tells the match clock
-        bool timing;         // changes the running think's budget
+        Effect effect;
     };
-    const std::array<NumericKey, 10> numericKeys{{
-        {"timeout_turn", settings.timeout_turn, nullptr, true},
-        {"timeout_match", settings.timeout_match, search::noteMatchLimitSent, true},
-        {"max_memory", settings.max_memory, nullptr, false},
-        {"time_left", settings.time_left, search::noteTimeLeftSent, true},
-        {"game_type", settings.game_type, nullptr, false},
-        {"rule", settings.rule, nullptr, false},
-        {"max_node", settings.max_node, nullptr, false},
-        {"max_depth", settings.max_depth, nullptr, false},
-        {"analysis", settings.analysis, nullptr, false},
-        {"thread_num", settings.thread_num, nullptr, false},
+    const std::array<NumericKey, 11> numericKeys{{
+        {"timeout_turn", settings.timeout_turn, Effect::Budget},
+        {"timeout_match", settings.timeout_match, Effect::MatchLimitSent},
+        {"max_memory", settings.max_memory, Effect::None},
+        {"time_left", settings.time_left, Effect::TimeLeftSent},
+        {"game_type", settings.game_type, Effect::None},
+        {"rule", settings.rule, Effect::None},
+        {"max_node", settings.max_node, Effect::None},
+        {"max_depth", settings.max_depth, Effect::None},
+        {"analysis", settings.analysis, Effect::None},
+        {"thread_num", settings.thread_num, Effect::None},
+        {"multipv", settings.multipv, Effect::None},
     }};
     for (const NumericKey& numeric : numericKeys) {
         if (!matchKeyword(key, numeric.name)) continue;
         numeric.setting.store(parseInteger(value), std::memory_order_relaxed);
-        if (numeric.noteSent != nullptr) numeric.noteSent();
-        if (numeric.timing) search::recomputeBudget();
+        switch (numeric.effect) {
+            case Effect::None:
+                break;
+            case Effect::TimeLeftSent:
+                search::noteTimeLeftSent(clock);
+                search::recomputeBudget(clock, clockSettings(settings));
+                break;
+            case Effect::MatchLimitSent:
+                search::noteMatchLimitSent(clock);
+                search::recomputeBudget(clock, clockSettings(settings));
+                break;
+            case Effect::Budget:
+                search::recomputeBudget(clock, clockSettings(settings));
+                break;
+        }
         return;
     }
     if (matchKeyword(key, "folder")) {
         // Cut to what the setting holds; the folder is stored only, so a cut path harms nothing.
-        const int length =
-            valueLength < search::FolderCapacity - 1 ? valueLength : search::FolderCapacity - 1;
+        const int length = valueLength < FolderCapacity - 1 ? valueLength : FolderCapacity - 1;
         for (int i = 0; i < length; ++i) settings.folder[i] = value[i];
         settings.folder[length] = '\0';
     }
@@ -343,25 +366,25 @@ bool readCommandLine(std::FILE* input, char* buffer, int capacity) {
     return true;
 }
 
-int runCommandLoop(std::FILE* input) {
+int runCommandLoop(Game& game, std::FILE* input) {
     char line[LineCapacity];
     while (readCommandLine(input, line, LineCapacity)) {
-        if (dispatch(line, input) == Flow::Stop) return 0;
+        if (dispatch(game, line, input) == Flow::Stop) return 0;
     }
     // The input ended without END: the manager is gone, so end as END would.
-    finishSession();
+    finishSession(game);
     return 0;
 }
 
 bool answeredAtOnce(const char* line) {
     const Command* command = findCommand(line);
-    if (command == nullptr || !command->usesBoard) return true;
-    std::array<int32_t, 2> numbers{};
-    return scanNumbers(line, true, numbers.data(), command->numbers) < command->numbers;
+    if (command == nullptr || command->idle == Idle::Ignore) return true;
+    Numbers numbers{};
+    return !readArguments(*command, line, numbers);
 }
 
-void dispatchLine(char* line, std::FILE* input) {
-    dispatch(line, input);
+void dispatchLine(Game& game, char* line, std::FILE* input) {
+    dispatch(game, line, input);
 }
 
 }  // namespace velka::protocol

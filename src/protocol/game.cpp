@@ -2,49 +2,27 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cstdio>
 
 #include "board/board.h"
 #include "board/spiral.h"
 #include "patterns/pattern_table.h"
 #include "platform/platform.h"
-#include "protocol/event.h"
 #include "protocol/output.h"
-#include "search/decide.h"
 #include "search/forbidden.h"
-#include "search/main_search.h"
-#include "search/memory.h"
 #include "search/scores.h"
-#include "search/settings.h"
-#include "search/think_control.h"
-#include "search/time_control.h"
 
 namespace velka::protocol {
 
 namespace {
 
-using search::readSetting;
-using search::settings;
-
-// thinkEvent lets exactly one think start per signal; idleEvent is signalled while no think runs.
-Immortal<Event> thinkEvent(false, false);
-Immortal<Event> idleEvent(true, true);
-
-// Touched only by whichever thread holds the board under the idleEvent hand-over.
-bool boardReady = false;
-// Set when no thread could be started: each think then runs on the main thread at once.
-bool thinkInline = false;
-// When the request for the move arrived; written before the think starts, read by it.
-int64_t requestMs = 0;
-std::atomic<bool> thinking{false};
-
-void thinkThreadMain(void*) {
+void thinkThreadMain(void* context) {
+    Game& game = *static_cast<Game*>(context);
     for (;;) {
-        waitEvent(thinkEvent.value);
-        playTurn();
-        thinking.store(false);
-        signalEvent(idleEvent.value);
+        waitEvent(game.thinkEvent.value);
+        playTurn(game);
+        game.thinking.store(false);
+        signalEvent(game.idleEvent.value);
     }
 }
 
@@ -55,45 +33,66 @@ int32_t emptyCellAt(int32_t x, int32_t y) {
     return board::engineBoard.cells[index] == board::CellEmpty ? index : board::NoCell;
 }
 
-void initGameBoard(int32_t width, int32_t height) {
+// The table for the limit now set. The limit is a byte count; a negative INFO value reads as a
+// large unsigned limit, as the manager's 32-bit field would.
+void sizeMemory(Game& game) {
+    search::Player& player = game.player;
+    search::sizeMemory(player.memory, static_cast<uint32_t>(readSetting(game.settings.max_memory)),
+                       search::searchThreadsMemory(player.main));
+}
+
+void initGameBoard(Game& game, int32_t width, int32_t height) {
     board::initBoard(width, height);
     board::buildSpiralOrders(width, height);
     board::buildWindowOffsets(width);
-    // The limit is a byte count; a negative INFO value reads as a large unsigned limit, as the
-    // manager's 32-bit field would.
-    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)),
-                       search::searchThreadsMemory());
-    search::startGameClock();
-    boardReady = true;
+    sizeMemory(game);
+    search::startGameClock(game.player.control.clock);
+    game.boardReady = true;
 }
 
-search::SearchLimits limitsFromSettings() {
+search::SearchLimits limitsFromSettings(const ManagerSettings& settings) {
     search::SearchLimits limits;
     const int32_t maxDepth = readSetting(settings.max_depth);
     const int32_t maxNodes = readSetting(settings.max_node);
     if (maxDepth > 0) limits.maxDepth = std::min(maxDepth, search::MaxSearchDepth);
     if (maxNodes > 0) limits.nodeLimit = static_cast<uint64_t>(maxNodes);
+    limits.multiPv = std::clamp(readSetting(settings.multipv), 1, search::MaxMultiPv);
     return limits;
 }
 
-// Iteration reports as MESSAGE lines: depth, score, nodes, speed, time and the line of play.
-void sendIterationReport(const search::IterationReport& report) {
+// A score as the manager reads it: win or loss where the game's end is certain (winK, lossK when
+// the search knows it comes with the engine's K-th move), otherwise the search's figure for the
+// engine, within MaxReportedScore either way.
+void formatScore(const search::IterationReport& report, char* text, size_t capacity) {
+    if (report.winMoves > 0) {
+        std::snprintf(text, capacity, "win%d", report.winMoves);
+    } else if (report.winMoves < 0) {
+        std::snprintf(text, capacity, "loss%d", -report.winMoves);
+    } else if (report.score >= search::NearWinScore) {
+        std::snprintf(text, capacity, "win");
+    } else if (report.score <= search::NearLossScore) {
+        std::snprintf(text, capacity, "loss");
+    } else {
+        std::snprintf(text, capacity, "%d",
+                      std::clamp(report.score, -MaxReportedScore, MaxReportedScore));
+    }
+}
+
+// Iteration reports as MESSAGE lines, while analysis is on: depth, score, nodes, speed, time and
+// the line of play.
+void sendIterationReport(void* context, const search::IterationReport& report) {
+    const Game& game = *static_cast<const Game*>(context);
+    if (readSetting(game.settings.analysis) == 0) return;
     std::array<char, (search::MaxPly + 16) * 8> text;
     const int64_t elapsed = std::max<int64_t>(report.elapsedMs, 1);
     const unsigned long long nodes = report.nodes;
     char score[24];
-    if (report.score == search::WinScore && report.winMoves > 0) {
-        std::snprintf(score, sizeof score, "win%d", report.winMoves);
-    } else if (report.score == search::WinScore) {
-        std::snprintf(score, sizeof score, "win");
-    } else if (report.score == search::LossScore) {
-        std::snprintf(score, sizeof score, "loss");
-    } else {
-        std::snprintf(score, sizeof score, "%d", report.score);
-    }
+    formatScore(report, score, sizeof score);
+    char rank[24] = "";
+    if (report.rank > 0) std::snprintf(rank, sizeof rank, " multipv %d", report.rank);
     int length = std::snprintf(
-        text.data(), text.size(), "depth %d score %s nodes %llu nps %llu time %lld pv",
-        report.depth, score, nodes, nodes * 1000 / static_cast<unsigned long long>(elapsed),
+        text.data(), text.size(), "depth %d%s score %s nodes %llu nps %llu time %lld pv",
+        report.depth, rank, score, nodes, nodes * 1000 / static_cast<unsigned long long>(elapsed),
         static_cast<long long>(report.elapsedMs));
     const int32_t width = board::engineBoard.width;
     for (const int32_t cell : report.pv) {
@@ -106,15 +105,18 @@ void sendIterationReport(const search::IterationReport& report) {
 
 }  // namespace
 
-void startUp() {
-    patterns::buildPatternTables(search::currentRuleVariant());
+void startUp(Game& game) {
+    patterns::buildPatternTables(ruleVariant(game.settings));
     // Where freed memory stays taken, a table sized before the manager's max_memory arrives would
     // hold its pages for good; there the first move sizes it.
-    if (platform::freedMemoryReturns()) search::sizeMemory(search::StartUpMemoryLimit);
-    search::setIterationObserver(sendIterationReport);
+    if (platform::freedMemoryReturns()) {
+        search::sizeMemory(game.player.memory, search::StartUpMemoryLimit);
+    }
+    game.player.control.observer = sendIterationReport;
+    game.player.control.observerContext = &game;
 }
 
-void setupBoard(int32_t width, int32_t height) {
+void setupBoard(Game& game, int32_t width, int32_t height) {
     if (width < board::MinSide || height < board::MinSide) {
         sendError("size of the board");
         return;
@@ -123,12 +125,12 @@ void setupBoard(int32_t width, int32_t height) {
         sendError("Maximal board size is %d", board::MaxSide);
         return;
     }
-    initGameBoard(width, height);
+    initGameBoard(game, width, height);
     sendPlain("OK");
 }
 
-void ensureBoard() {
-    if (!boardReady) initGameBoard(board::DefaultSide, board::DefaultSide);
+void ensureBoard(Game& game) {
+    if (!game.boardReady) initGameBoard(game, board::DefaultSide, board::DefaultSide);
 }
 
 void ownMove(int32_t x, int32_t y) {
@@ -165,9 +167,9 @@ void takeBack(int32_t x, int32_t y) {
     sendPlain("ERROR bad coordinates");
 }
 
-void restartGame() {
+void restartGame(Game& game) {
     board::clearBoard();
-    search::startGameClock();
+    search::startGameClock(game.player.control.clock);
     sendPlain("OK");
 }
 
@@ -175,87 +177,83 @@ void clearPosition() {
     board::clearBoard();
 }
 
-void startThinking() {
-    requestMs = search::clockMs();
-    search::clearStopRequest();
-    thinking.store(true);
-    if (thinkInline) {
-        playTurn();
-        thinking.store(false);
+void startThinking(Game& game) {
+    game.requestMs = search::clockMs();
+    search::requestStop(game.player.control, search::StopRequest::None);
+    game.thinking.store(true);
+    if (game.thinkInline) {
+        playTurn(game);
+        game.thinking.store(false);
         return;
     }
     // Reset before signalling: a command that follows at once must see the think as running.
-    resetEvent(idleEvent.value);
-    signalEvent(thinkEvent.value);
+    resetEvent(game.idleEvent.value);
+    signalEvent(game.thinkEvent.value);
 }
 
-void playTurn() {
-    const patterns::RuleVariant variant = search::currentRuleVariant();
+void playTurn(Game& game) {
+    search::Player& player = game.player;
+    board::EngineBoard& b = board::engineBoard;
+    const patterns::RuleVariant variant = ruleVariant(game.settings);
     patterns::refreshPatternTables(variant);
     board::takeCensus(board::CellOwn);
-    search::startTurnClock(requestMs, board::engineBoard.emptyCount);
+    search::startTurnClock(player.control.clock, clockSettings(game.settings), game.requestMs,
+                           b.emptyCount);
     // A thread_num or max_memory sent since the board was set up counts from this move on; an
     // unchanged limit and thread count keep the table as it is.
-    search::setSearchThreads(readSetting(settings.thread_num));
-    search::sizeMemory(static_cast<uint32_t>(readSetting(settings.max_memory)),
-                       search::searchThreadsMemory());
+    search::setSearchThreads(player.main, readSetting(game.settings.thread_num));
+    sizeMemory(game);
     board::chooseSpiralOrder();
-    search::wipeMemory();
-    const int32_t index = search::decideMove(variant, limitsFromSettings());
+    search::wipeMemory(player.memory);
+    const int32_t index = search::decideMove(player, b, variant, limitsFromSettings(game.settings));
     // After END the manager expects nothing more; the board no longer matters.
-    if (search::stopRequest() == search::StopRequest::Quit) return;
-    const int32_t width = board::engineBoard.width;
+    if (search::stopRequest(player.control) == search::StopRequest::Quit) return;
     // Only a full board leaves no cell. There is no legal move to send, and a coordinate off the
     // board would read as a move to the manager, so the answer says why instead.
-    if (index < 0 || index >= board::engineBoard.cellCount) {
+    if (index < 0 || index >= b.cellCount) {
         sendError("no empty cell on the board");
     } else {
-        const int32_t x = index % width;
-        const int32_t y = index / width;
+        const int32_t x = index % b.width;
+        const int32_t y = index / b.width;
         ownMove(x, y);
         sendPlain("%d,%d", x, y);
     }
-    search::stopTurnClock();
+    search::stopTurnClock(player.control.clock);
 }
 
-void sendForbiddenPoints() {
+void sendForbiddenPoints(const Game& game) {
     std::array<char, board::MaxCells * 6 + 8> text;
     int length = std::snprintf(text.data(), text.size(), "FORBID");
-    if (search::currentRuleVariant() == patterns::RuleVariant::Renju) {
+    if (ruleVariant(game.settings) == patterns::RuleVariant::Renju) {
         patterns::refreshPatternTables(patterns::RuleVariant::Renju);
         // Black has more stones; on equal counts black is to move, and the manager asks while its
         // own side is to move.
         board::takeCensus(board::CellOpponent);
-        const int32_t width = board::engineBoard.width;
-        for (int32_t cell = 0; cell < board::engineBoard.cellCount; ++cell) {
-            if (board::engineBoard.cells[cell] != board::CellEmpty ||
-                !search::forbiddenIfPlayed(board::engineBoard, cell,
-                                           board::engineBoard.firstPlayer)) {
+        board::EngineBoard& b = board::engineBoard;
+        for (int32_t cell = 0; cell < b.cellCount; ++cell) {
+            if (b.cells[cell] != board::CellEmpty ||
+                !search::forbiddenIfPlayed(b, cell, b.firstPlayer)) {
                 continue;
             }
             length += std::snprintf(text.data() + length, text.size() - length, " %d,%d",
-                                    cell % width, cell / width);
+                                    cell % b.width, cell / b.width);
         }
     }
     sendLongLine("", text.data());
 }
 
-void startThinkThread() {
-    if (platform::startThread(thinkThreadMain, nullptr, search::SearchStackBytes)) return;
-    if (platform::startThread(thinkThreadMain, nullptr, FallbackThinkThreadStackBytes)) return;
-    thinkInline = true;
+void startThinkThread(Game& game) {
+    if (platform::startThread(thinkThreadMain, &game, search::SearchStackBytes)) return;
+    if (platform::startThread(thinkThreadMain, &game, FallbackThinkThreadStackBytes)) return;
+    game.thinkInline = true;
 }
 
-bool thinksInline() {
-    return thinkInline;
+void waitForIdle(Game& game) {
+    waitEvent(game.idleEvent.value);
 }
 
-void waitForIdle() {
-    waitEvent(idleEvent.value);
-}
-
-bool thinkRunning() {
-    return thinking.load();
+bool thinkRunning(const Game& game) {
+    return game.thinking.load();
 }
 
 }  // namespace velka::protocol

@@ -4,7 +4,6 @@
 
 #include "platform/platform.h"
 #include "protocol/commands.h"
-#include "protocol/game.h"
 #include "search/think_control.h"
 #include "search/time_control.h"
 
@@ -16,15 +15,14 @@ namespace {
 // (WebAssembly), and an answer within 25 ms is still an answer at once for a manager.
 constexpr int64_t HostTurnIntervalMs = 25;
 
-std::FILE* serviceInput = nullptr;
-int64_t lastHostTurn = 0;
-
 // The think's poll: the waiting lines in order, up to the first that must wait for the move;
 // that line and all after it stay on the input for the command loop.
-void serveWaitingLines() {
-    if (search::clockMs() - lastHostTurn < HostTurnIntervalMs) return;
+void serveWaitingLines(void* context) {
+    Game& game = *static_cast<Game*>(context);
+    InlineService& service = game.inlineService;
+    if (search::clockMs() - service.lastHostTurn < HostTurnIntervalMs) return;
     platform::yieldToHost();
-    lastHostTurn = search::clockMs();
+    service.lastHostTurn = search::clockMs();
     char line[LineCapacity];
     for (;;) {
         const platform::WaitingInput waiting = platform::peekWaitingInput(line, LineCapacity);
@@ -32,21 +30,22 @@ void serveWaitingLines() {
         // END, or the end of the input, stops the think without a move; the loop then reads it
         // and ends the session.
         if (waiting == platform::WaitingInput::End || matchKeyword(line, "END")) {
-            search::requestStop(search::StopRequest::Quit);
+            search::requestStop(game.player.control, search::StopRequest::Quit);
             return;
         }
         if (!answeredAtOnce(line)) return;
-        readCommandLine(serviceInput, line, LineCapacity);
-        dispatchLine(line, serviceInput);
+        readCommandLine(service.input, line, LineCapacity);
+        dispatchLine(game, line, service.input);
     }
 }
 
 }  // namespace
 
-void serveLinesDuringInlineThinks(std::FILE* input) {
-    if (!thinksInline()) return;
-    serviceInput = input;
-    search::setThinkPoll(serveWaitingLines);
+void serveLinesDuringInlineThinks(Game& game, std::FILE* input) {
+    if (!game.thinkInline) return;
+    game.inlineService.input = input;
+    game.player.control.poll = serveWaitingLines;
+    game.player.control.pollContext = &game;
 }
 
 }  // namespace velka::protocol

@@ -4,10 +4,12 @@
 
 #include <cstdio>
 
+#include "protocol/game.h"
+
 namespace velka::protocol {
 
 // When thinks run inline, has each think serve, at its clock checks, the lines waiting on input
 // that an engine with a ThinkThread answers at once; otherwise does nothing.
-void serveLinesDuringInlineThinks(std::FILE* input);
+void serveLinesDuringInlineThinks(Game& game, std::FILE* input);
 
 }  // namespace velka::protocol

@@ -18,7 +18,8 @@ struct Pool {
     uint64_t round = 0;
     int32_t active = 0;
     int32_t running = 0;
-    void (*task)(int32_t) = nullptr;
+    void (*task)(void*, int32_t) = nullptr;
+    void* context = nullptr;
     int32_t started = 0;
 };
 
@@ -39,9 +40,10 @@ void helperMain(void* argument) {
         p.wake.wait(lock, [&] { return p.round != seen; });
         seen = p.round;
         if (index > p.active) continue;
-        void (*task)(int32_t) = p.task;
+        void (*task)(void*, int32_t) = p.task;
+        void* context = p.context;
         lock.unlock();
-        task(index);
+        task(context, index);
         lock.lock();
         if (--p.running == 0) p.done.notify_all();
     }
@@ -59,7 +61,7 @@ int32_t startHelpers(int32_t wanted, size_t stackBytes) {
     return p.started;
 }
 
-void runOnHelpers(int32_t count, void (*task)(int32_t helper)) {
+void runOnHelpers(int32_t count, void (*task)(void* context, int32_t helper), void* context) {
     Pool& p = pool();
     {
         std::lock_guard<std::mutex> lock(p.mutex);
@@ -67,6 +69,7 @@ void runOnHelpers(int32_t count, void (*task)(int32_t helper)) {
         p.active = count < p.started ? count : p.started;
         p.running = p.active;
         p.task = task;
+        p.context = context;
     }
     p.wake.notify_all();
 }

@@ -11,8 +11,9 @@ namespace velka::search {
 // Starts helpers until `wanted` of them run, or until one cannot be started (on a platform without
 // threads, none can); returns how many run. Helpers are never ended.
 int32_t startHelpers(int32_t wanted, size_t stackBytes);
-// Runs task(i) on helpers i = 1 .. count (at most the number running), beside the caller.
-void runOnHelpers(int32_t count, void (*task)(int32_t helper));
+// Runs task(context, i) on helpers i = 1 .. count (at most the number running), beside the caller.
+// One round at a time: the process's helpers serve one search at a time.
+void runOnHelpers(int32_t count, void (*task)(void* context, int32_t helper), void* context);
 // Returns once every helper of the last runOnHelpers has returned from its task.
 void waitForHelpers();
 

@@ -36,64 +36,6 @@ constexpr uint64_t HelperStackBytesUsed = uint64_t{1} << 20;
 // once and stores nothing; so does every level above it, and the iteration under way is lost.
 using NodeScore = std::optional<int32_t>;
 
-struct RootMoveList {
-    int32_t count = 0;
-    std::array<int32_t, RootCandidateCapacity> cells{};
-};
-
-struct Line {
-    int32_t count = 0;
-    std::array<int32_t, MaxPly> cells{};
-};
-
-// Everything one search thread keeps: its own board and shapes, root lists, line and counters.
-struct SearchThread {
-    SearchBoard sb;
-    bool helper = false;
-    RootMoveList rootMoves;
-    RootMoveList rootWork;
-    uint32_t nodeCounter = 0;  // carries over from one search to the next
-    bool useClock = true;
-    uint64_t nodeLimit = 0;
-    uint64_t nodes = 0;
-    // A helper's nodes as the thinking thread may read them during the search, updated at every
-    // 501st node.
-    std::atomic<uint64_t> sharedNodes{0};
-    // The principal variation: pv[p] holds, from entry p on, the line found below the node at ply
-    // p of the iteration under way (ply 0 is the root move), pvEnd[p] where it ends.
-    int32_t iterationDepth = 0;
-    std::array<std::array<int32_t, MaxPly>, MaxPly> pv;
-    std::array<int32_t, MaxPly> pvEnd;
-    Line bestLine;  // the root's line in the iteration under way
-    // The answer: the best move of the last completed iteration (or the winning move, or the only
-    // candidate), with the iteration that found it, its score and its line.
-    int32_t result = board::NoCell;
-    int32_t completedDepth = 0;
-    int32_t resultDepth = 0;
-    int32_t resultScore = 0;
-    Line resultLine;
-    bool won = false;
-    bool stopped = false;
-};
-
-// What the helpers search, set by the thinking thread before it wakes them.
-struct SearchJob {
-    RuleVariant variant = RuleVariant::Freestyle;
-    int32_t maxDepth = 0;
-    int32_t rootCount = 0;
-    RootMoveList rootMoves;
-    std::atomic<bool> stop{false};      // the thinking thread is done: the helpers return
-    std::atomic<bool> won{false};       // a helper found a winning move: the thinking thread stops
-    std::atomic<int32_t> mainDepth{0};  // the iteration the thinking thread is in
-};
-
-SearchThread thinkingThread;
-std::array<SearchThread*, MaxSearchThreads> helperThreads{};  // [i] for helper i = 1, 2, ...
-int32_t threadsInUse = 1;
-int32_t searchingHelpers = 0;  // helpers 1 .. searchingHelpers take part in the search under way
-SearchJob job;
-SearchStats stats;
-
 // The scan area after a stone on cell: the old one widened to reach the cells near the stone.
 ScanArea widenedArea(const board::EngineBoard& b, const ScanArea& area, int32_t cell,
                      int32_t reach) {
@@ -122,40 +64,79 @@ void extendLine(SearchThread& t, int32_t p, int32_t m) {
     t.pvEnd[p] = end;
 }
 
-void copyRootLine(SearchThread& t) {
-    t.bestLine.count = t.pvEnd[0];
-    std::copy(t.pv[0].begin(), t.pv[0].begin() + t.pvEnd[0], t.bestLine.cells.begin());
+// What a root move must score to be among the best lines: above the last of them once there are
+// as many as wanted (the alpha of the root's null windows), above a loss before.
+int32_t rankThreshold(const SearchThread& t) {
+    return t.lines.count < t.multiPv ? LossScore : t.lines.ranked[t.multiPv - 1].score;
+}
+
+// The root move whose line pv[0] holds enters the best lines with score v (above the threshold),
+// behind those that score as much; the last one drops out when there are as many as wanted.
+void rankRootLine(SearchThread& t, int32_t v) {
+    RootLines& lines = t.lines;
+    int32_t at = 0;
+    while (at < lines.count && lines.ranked[at].score >= v) ++at;
+    for (int32_t k = std::min(lines.count, t.multiPv - 1); k > at; --k) {
+        lines.ranked[k] = lines.ranked[k - 1];
+    }
+    RootLines::Ranked& entry = lines.ranked[at];
+    entry.score = v;
+    entry.line.count = t.pvEnd[0];
+    std::copy(t.pv[0].begin(), t.pv[0].begin() + t.pvEnd[0], entry.line.cells.begin());
+    lines.count = std::min(lines.count + 1, t.multiPv);
 }
 
 // The nodes of every thread: exact for the thinking thread, as last shown for the helpers.
 uint64_t nodesSoFar(const SearchThread& t) {
+    const MainSearch& search = *t.owner;
     uint64_t nodes = t.nodes;
-    for (int32_t i = 1; i <= searchingHelpers; ++i) {
-        nodes += helperThreads[i]->sharedNodes.load(std::memory_order_relaxed);
+    for (int32_t i = 1; i <= search.searchingHelpers; ++i) {
+        nodes += search.helpers[i]->sharedNodes.load(std::memory_order_relaxed);
     }
     return nodes;
 }
 
-void reportLine(const Line& line, int32_t depth, int32_t score, uint64_t nodes) {
-    IterationReport report{};
-    report.depth = depth;
-    report.score = score;
-    report.nodes = nodes;
-    report.pv = {line.cells.data(), static_cast<size_t>(line.count)};
-    reportIteration(report);
+// One report per line, ranked from 1 when several were wanted.
+void reportLines(const MainSearch& search, const RootLines& lines, int32_t wanted, int32_t depth,
+                 uint64_t nodes) {
+    for (int32_t k = 0; k < lines.count; ++k) {
+        const RootLines::Ranked& entry = lines.ranked[k];
+        IterationReport report{};
+        report.depth = depth;
+        report.score = entry.score;
+        report.rank = wanted > 1 ? k + 1 : 0;
+        report.nodes = nodes;
+        report.pv = {entry.line.cells.data(), static_cast<size_t>(entry.line.count)};
+        reportIteration(*search.control, report);
+    }
 }
 
 // Step 1 of every node, the one place where a search is stopped: the node limit at every node;
-// the clock and the manager's stop once every 501 nodes (a helper: the thinking thread's word).
+// the clock and the manager's stop once every ClockCheckPeriod nodes (a helper: the thinking
+// thread's word).
 bool mustStop(SearchThread& t) {
     if (++t.nodes > t.nodeLimit && t.nodeLimit != 0) return true;
-    if (++t.nodeCounter <= ClockCheckInterval) return false;
-    t.nodeCounter = 0;
+    if (++*t.clockCheckCounter < ClockCheckPeriod) return false;
+    *t.clockCheckCounter = 0;
+    MainSearch& search = *t.owner;
     if (t.helper) {
         t.sharedNodes.store(t.nodes, std::memory_order_relaxed);
-        return job.stop.load(std::memory_order_relaxed);
+        return search.job.stop.load(std::memory_order_relaxed);
     }
-    return (t.useClock && thinkMustStop()) || job.won.load(std::memory_order_relaxed);
+    return (t.useClock && thinkMustStop(*search.control)) ||
+           search.job.won.load(std::memory_order_relaxed);
+}
+
+// Principal variation search of one move at a node with the window (alpha, beta): the full window
+// until a move has raised alpha (pvFound), then a null window at alpha, searched again in full
+// only when the move lands inside the window. child(a, b) searches the move's position with the
+// window (a, b), seen from the other side.
+template <typename Child>
+NodeScore principalVariation(bool pvFound, int32_t alpha, int32_t beta, Child child) {
+    if (!pvFound) return child(-beta, -alpha);
+    NodeScore v = child(-alpha - 1, -alpha);
+    if (v && alpha < -*v && -*v < beta) v = child(-beta, -alpha);
+    return v;
 }
 
 // A node at the horizon, reached by a stone of mover on move, which searchNode would place, look
@@ -165,11 +146,11 @@ NodeScore searchLeaf(SearchThread& t, int32_t alpha, int32_t beta, int32_t move,
     t.pvEnd[ply] = ply;
     if (mustStop(t)) return std::nullopt;
     const uint64_t hash = t.sb.board.hash ^ t.sb.board.zobristKeys[mover * board::MaxCells + move];
-    int32_t v = probeMemory(hash, 0, alpha, beta);
+    int32_t v = probeMemory(*t.memory, hash, 0, alpha, beta);
     if (v != NoScore) return v;
     v = leafVerdict(t.sb, move, mover);
     if (v == NoScore) v = staticEvaluation(totalsIfPlayed(t.sb, move, mover), mover ^ 3);
-    storeMemory(hash, 0, v, BoundExact);
+    storeMemory(*t.memory, hash, 0, v, BoundExact);
     return v;
 }
 
@@ -182,14 +163,14 @@ NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta
 
     // Step 2. A result stored by an earlier visit (of this thread or another).
     const uint64_t hash = t.sb.board.hash;
-    int32_t v = probeMemory(hash, depth, alpha, beta);
+    int32_t v = probeMemory(*t.memory, hash, depth, alpha, beta);
     if (v != NoScore) return v;
 
     // Steps 3 and 4. Has the last stone ended the game; at the horizon, the static score.
     v = leafVerdict(t.sb, lastMove, other);
     if (v == NoScore && depth == 0) v = staticEvaluation(t.sb.totals, side);
     if (v != NoScore) {
-        if (v == LossScore || depth == 0) storeMemory(hash, depth, v, BoundExact);
+        if (v == LossScore || depth == 0) storeMemory(*t.memory, hash, depth, v, BoundExact);
         return v;  // a forbidden black stone's WinScore above the horizon is not stored
     }
 
@@ -198,7 +179,7 @@ NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta
     CandidateList moves;
     if (!startCandidates(t.sb, area, side, moves)) return LossScore;
     const uint64_t* keys = t.sb.board.zobristKeys.data() + side * board::MaxCells;
-    prefetchSlot(hash ^ keys[moves.cells[0]]);
+    prefetchSlot(*t.memory, hash ^ keys[moves.cells[0]]);
 
     // Step 6. Principal variation: full window until a move raises alpha, null windows after.
     uint8_t bound = BoundUpper;
@@ -208,40 +189,31 @@ NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta
         const int32_t m = candidateAt(t.sb, area, side, moves, i);
         if (m == board::NoCell) break;
         if (i == 1) {
-            for (int32_t j = 1; j < moves.count; ++j) prefetchSlot(hash ^ keys[moves.cells[j]]);
+            for (int32_t j = 1; j < moves.count; ++j)
+                prefetchSlot(*t.memory, hash ^ keys[moves.cells[j]]);
         }
         NodeScore child;
         if (depth == 1) {
             // The children are at the horizon: looked at without placing the stone.
-            if (pvFound) {
-                child = searchLeaf(t, -alpha - 1, -alpha, m, side);
-                if (child && alpha < -*child && -*child < beta) {
-                    child = searchLeaf(t, -beta, -alpha, m, side);
-                }
-            } else {
-                child = searchLeaf(t, -beta, -alpha, m, side);
-            }
+            child = principalVariation(pvFound, alpha, beta, [&](int32_t a, int32_t b) {
+                return searchLeaf(t, a, b, m, side);
+            });
         } else {
             placeStone(t.sb, m, side);
-            if (pvFound) {
-                child = searchNode(t, depth - 1, -alpha - 1, -alpha, m, other, area);
-                if (child && alpha < -*child && -*child < beta) {
-                    child = searchNode(t, depth - 1, -beta, -alpha, m, other, area);
-                }
-            } else {
-                child = searchNode(t, depth - 1, -beta, -alpha, m, other, area);
-            }
+            child = principalVariation(pvFound, alpha, beta, [&](int32_t a, int32_t b) {
+                return searchNode(t, depth - 1, a, b, m, other, area);
+            });
             removeStone(t.sb, m);
         }
         if (!child) return std::nullopt;
         v = -*child;
         if (v == WinScore) {
             extendLine(t, ply, m);
-            storeMemory(hash, depth, v, BoundExact);
+            storeMemory(*t.memory, hash, depth, v, BoundExact);
             return v;
         }
         if (v >= beta) {
-            storeMemory(hash, depth, v, BoundLower);  // fail-soft cut-off
+            storeMemory(*t.memory, hash, depth, v, BoundLower);  // fail-soft cut-off
             return v;
         }
         if (v > best) {
@@ -254,7 +226,7 @@ NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta
             best = v;
         }
     }
-    storeMemory(hash, depth, best, bound);
+    storeMemory(*t.memory, hash, depth, best, bound);
     return best;
 }
 
@@ -273,9 +245,15 @@ void moveToFront(RootMoveList& list, int32_t cell) {
     std::rotate(first, at, at + 1);
 }
 
-// The thread's board becomes the engine's, judged by the variant's rules; its answer is cleared.
-void prepareThread(SearchThread& t, RuleVariant variant, bool useClock, uint64_t nodeLimit) {
-    resetSearchBoard(t.sb, board::engineBoard, variant);
+// The thread's board becomes a copy of the search's, judged by the variant's rules; its answer is
+// cleared.
+void prepareThread(SearchThread& t, MainSearch& search, const board::EngineBoard& b,
+                   RuleVariant variant, bool useClock, uint64_t nodeLimit, int32_t multiPv) {
+    resetSearchBoard(t.sb, b, variant);
+    t.multiPv = multiPv;
+    t.owner = &search;
+    t.memory = search.memory;
+    t.clockCheckCounter = &t.clockCheckCounters[static_cast<int32_t>(variant)];
     t.useClock = useClock;
     t.nodeLimit = nodeLimit;
     t.nodes = 0;
@@ -289,20 +267,22 @@ void prepareThread(SearchThread& t, RuleVariant variant, bool useClock, uint64_t
 // The iteration a thread searches first and next. A helper keeps one ahead of the thinking
 // thread, so that the two search different trees and fill the memory for each other.
 int32_t firstDepth(const SearchThread& t) {
-    return t.helper ? std::max(1, job.mainDepth.load(std::memory_order_relaxed) + 1) : 1;
+    return t.helper ? std::max(1, t.owner->job.mainDepth.load(std::memory_order_relaxed) + 1) : 1;
 }
 int32_t nextDepth(const SearchThread& t, int32_t depth) {
-    return t.helper ? std::max(depth + 1, job.mainDepth.load(std::memory_order_relaxed) + 1)
-                    : depth + 1;
+    return t.helper
+               ? std::max(depth + 1, t.owner->job.mainDepth.load(std::memory_order_relaxed) + 1)
+               : depth + 1;
 }
 
 // Iterative deepening from the thread's root list until the depth limit, a win, a list with one
 // move or none, every move lost, the clock (the thinking thread only) or a stop.
 void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t maxDepth) {
+    MainSearch& search = *t.owner;
     for (int32_t d = firstDepth(t); d <= maxDepth; d = nextDepth(t, d)) {
         const int64_t t0 = clockMs();
         t.iterationDepth = d;
-        if (!t.helper) job.mainDepth.store(d, std::memory_order_relaxed);
+        if (!t.helper) search.job.mainDepth.store(d, std::memory_order_relaxed);
         t.rootWork = t.rootMoves;
         if (t.rootWork.count == 0) return;
         if (t.rootWork.count == 1) {
@@ -310,22 +290,18 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
             return;
         }
 
-        int32_t alpha = LossScore;
-        int32_t best = LossScore;
-        int32_t bestMove = board::NoCell;
-        bool pvFound = false;
+        // The root's beta is WinScore: nothing above it to cut at. Its alpha is what a move must
+        // score to be among the best lines (the best one alone, unless more are wanted); until
+        // there are as many as wanted, every move gets the full window.
+        t.lines.count = 0;
         for (int32_t i = 0; i < t.rootMoves.count; ++i) {
             const int32_t m = t.rootMoves.cells[i];
+            const int32_t alpha = rankThreshold(t);
             placeStone(t.sb, m, board::CellOwn);
-            NodeScore child;
-            if (pvFound) {
-                child = searchNode(t, d - 1, -alpha - 1, -alpha, m, board::CellOpponent, area);
-                if (child && alpha < -*child && -*child < WinScore) {
-                    child = searchNode(t, d - 1, LossScore, -alpha, m, board::CellOpponent, area);
-                }
-            } else {
-                child = searchNode(t, d - 1, LossScore, -alpha, m, board::CellOpponent, area);
-            }
+            const NodeScore child = principalVariation(
+                t.lines.count == t.multiPv, alpha, WinScore, [&](int32_t a, int32_t b) {
+                    return searchNode(t, d - 1, a, b, m, board::CellOpponent, area);
+                });
             removeStone(t.sb, m);
             if (!child) {
                 t.stopped = true;  // the iteration under way is lost whole; the last one stands
@@ -336,58 +312,67 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
                 t.result = m;
                 t.won = true;
                 t.resultDepth = d;
-                t.resultScore = v;
                 extendLine(t, 0, m);
-                copyRootLine(t);
-                t.resultLine = t.bestLine;
-                if (!t.helper) reportLine(t.bestLine, d, v, nodesSoFar(t));
+                t.lines.count = 0;
+                rankRootLine(t, v);
+                t.resultLines = t.lines;
+                if (!t.helper) reportLines(search, t.resultLines, 1, d, nodesSoFar(t));
                 return;
             }
             if (v == LossScore) {
                 removeFromList(t.rootWork, m);  // proven lost: never searched again
-            } else if (v > best) {
-                best = alpha = v;
-                bestMove = m;
-                pvFound = true;
+            } else if (v > alpha) {
                 moveToFront(t.rootWork, m);
                 extendLine(t, 0, m);
-                copyRootLine(t);
+                rankRootLine(t, v);
             }
         }
-        if (bestMove == board::NoCell) return;  // every move lost: keep the previous answer
-        t.result = bestMove;
+        if (t.lines.count == 0) return;  // every move lost: keep the previous answer
+        t.result = t.lines.ranked[0].line.cells[0];
         t.completedDepth = d;
         t.resultDepth = d;
-        t.resultScore = best;
-        t.resultLine = t.bestLine;
-        if (!t.helper) reportLine(t.bestLine, d, best, nodesSoFar(t));
+        t.resultLines = t.lines;
+        if (!t.helper) reportLines(search, t.resultLines, t.multiPv, d, nodesSoFar(t));
 
         // Another iteration would take longer than the time that is left.
-        if (!t.helper && t.useClock && clockMs() - t0 >= timeRemaining()) return;
+        if (!t.helper && t.useClock && clockMs() - t0 >= timeRemaining(search.control->clock)) {
+            return;
+        }
 
         t.rootWork.count = narrowedRootCount(t.rootWork.count, d, rootCount);
         t.rootMoves = t.rootWork;
     }
 }
 
-void helperSearch(int32_t index) {
-    SearchThread& t = *helperThreads[index];
-    prepareThread(t, job.variant, false, 0);
+void helperSearch(void* context, int32_t index) {
+    MainSearch& search = *static_cast<MainSearch*>(context);
+    SearchThread& t = *search.helpers[index];
+    const SearchJob& job = search.job;
+    prepareThread(t, search, *job.board, job.variant, false, 0, job.multiPv);
     t.rootMoves = job.rootMoves;
     iterate(t, stoneArea(t.sb.board, InnerReach), job.rootCount, job.maxDepth);
-    if (t.won) job.won.store(true, std::memory_order_relaxed);
+    if (t.won) search.job.won.store(true, std::memory_order_relaxed);
 }
 
 }  // namespace
+
+MainSearch::~MainSearch() {
+    for (SearchThread* helper : helpers) delete helper;
+}
 
 int32_t narrowedRootCount(int32_t count, int32_t depth, int32_t rootCount) {
     if (count <= NarrowingFloor || depth > NarrowingDepths) return count;
     return std::min(count, (NarrowingDepths + 1 - depth) * rootCount / (NarrowingDepths + 1) + 1);
 }
 
-int32_t searchBestMove(RuleVariant variant, const SearchLimits& limits) {
-    SearchThread& t = thinkingThread;
-    prepareThread(t, variant, limits.useClock, limits.nodeLimit);
+int32_t searchBestMove(MainSearch& search, SearchMemory& memory, ThinkControl& control,
+                       const board::EngineBoard& board, RuleVariant variant,
+                       const SearchLimits& limits) {
+    search.memory = &memory;
+    search.control = &control;
+    SearchThread& t = search.thinking;
+    const int32_t multiPv = std::clamp(limits.multiPv, 1, MaxMultiPv);
+    prepareThread(t, search, board, variant, limits.useClock, limits.nodeLimit, multiPv);
     const board::EngineBoard& b = t.sb.board;
     const ScanArea area = stoneArea(b, InnerReach);
 
@@ -397,17 +382,20 @@ int32_t searchBestMove(RuleVariant variant, const SearchLimits& limits) {
     const int32_t rootCount = t.rootMoves.count;
     const int32_t maxDepth = std::min(limits.maxDepth, MaxSearchDepth);
 
-    const int32_t helpers = rootCount > 1 ? threadsInUse - 1 : 0;
-    searchingHelpers = helpers;
+    SearchJob& job = search.job;
+    const int32_t helpers = rootCount > 1 ? search.threadsInUse - 1 : 0;
+    search.searchingHelpers = helpers;
     job.mainDepth.store(0, std::memory_order_relaxed);
     job.won.store(false, std::memory_order_relaxed);
     if (helpers > 0) {
         job.variant = variant;
+        job.board = &board;
         job.maxDepth = maxDepth;
+        job.multiPv = multiPv;
         job.rootCount = rootCount;
         job.rootMoves = t.rootMoves;
         job.stop.store(false, std::memory_order_relaxed);
-        runOnHelpers(helpers, helperSearch);
+        runOnHelpers(helpers, helperSearch, &search);
     }
     iterate(t, area, rootCount, maxDepth);
     if (helpers > 0) {
@@ -418,29 +406,27 @@ int32_t searchBestMove(RuleVariant variant, const SearchLimits& limits) {
     // The deepest completed iteration of any thread answers, a found win before all.
     const SearchThread* chosen = &t;
     for (int32_t i = 1; i <= helpers && !chosen->won; ++i) {
-        const SearchThread& h = *helperThreads[i];
+        const SearchThread& h = *search.helpers[i];
         if (h.won || (h.result != board::NoCell && h.completedDepth > chosen->completedDepth)) {
             chosen = &h;
         }
     }
+    SearchStats& stats = search.stats;
     stats = {t.nodes, chosen->completedDepth, t.stopped && !chosen->won};
-    for (int32_t i = 1; i <= helpers; ++i) stats.nodes += helperThreads[i]->nodes;
+    for (int32_t i = 1; i <= helpers; ++i) stats.nodes += search.helpers[i]->nodes;
     if (chosen != &t) {
-        reportLine(chosen->resultLine, chosen->resultDepth, chosen->resultScore, stats.nodes);
+        reportLines(search, chosen->resultLines, chosen->won ? 1 : multiPv, chosen->resultDepth,
+                    stats.nodes);
     }
     return chosen->result;
 }
 
-const SearchStats& lastSearchStats() {
-    return stats;
-}
-
-std::span<const int32_t> lastRootMoves() {
-    const RootMoveList& list = thinkingThread.rootMoves;
+std::span<const int32_t> rootMoves(const MainSearch& search) {
+    const RootMoveList& list = search.thinking.rootMoves;
     return {list.cells.data(), static_cast<size_t>(list.count)};
 }
 
-int32_t setSearchThreads(int32_t requested) {
+int32_t setSearchThreads(MainSearch& search, int32_t requested) {
     const int32_t most = std::max(std::min(platform::hardwareThreads(), MaxSearchThreads), 1);
     const int32_t wanted = std::clamp(requested, 1, most) - 1;
     const int32_t helpers = std::min(startHelpers(wanted, SearchStackBytes), wanted);
@@ -448,18 +434,19 @@ int32_t setSearchThreads(int32_t requested) {
     // helpers stop short of it.
     int32_t ready = 0;
     while (ready < helpers && ready + 1 < MaxSearchThreads) {
-        SearchThread*& state = helperThreads[ready + 1];
+        SearchThread*& state = search.helpers[ready + 1];
         if (state == nullptr) state = new (std::nothrow) SearchThread;
         if (state == nullptr) break;
         state->helper = true;
         ++ready;
     }
-    threadsInUse = 1 + ready;
-    return threadsInUse;
+    search.threadsInUse = 1 + ready;
+    return search.threadsInUse;
 }
 
-uint64_t searchThreadsMemory() {
-    return static_cast<uint64_t>(threadsInUse - 1) * (sizeof(SearchThread) + HelperStackBytesUsed);
+uint64_t searchThreadsMemory(const MainSearch& search) {
+    return static_cast<uint64_t>(search.threadsInUse - 1) *
+           (sizeof(SearchThread) + HelperStackBytesUsed);
 }
 
 }  // namespace velka::search

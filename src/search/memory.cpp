@@ -1,30 +1,23 @@
 #include "search/memory.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
-#include "search/scores.h"
 
 namespace velka::search {
 
 namespace {
 
-// Stands in for the table whenever there is no allocated one, so probes and stores never need a
-// null check.
-SearchMemorySlot fallbackSlot{};
-
-void useFallback() {
-    fallbackSlot = SearchMemorySlot{};
-    searchMemory.table = &fallbackSlot;
-    searchMemory.mask = 0;
-    searchMemory.size = sizeof(SearchMemorySlot);
-    searchMemory.k = 0;
-    searchMemory.generation = 1;
+void useFallback(SearchMemory& memory) {
+    memory.fallback = SearchMemorySlot{};
+    memory.table = &memory.fallback;
+    memory.mask = 0;
+    memory.size = sizeof(SearchMemorySlot);
+    memory.generation = 1;
 }
 
-SearchMemorySlot& slotOf(uint64_t hash) {
-    return searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask];
+SearchMemorySlot& slotOf(const SearchMemory& memory, uint64_t hash) {
+    return memory.table[static_cast<uint32_t>(hash) & memory.mask];
 }
 
 // Relaxed is enough: a slot is a value of its own, and the check word catches a mixed pair. (The
@@ -42,19 +35,18 @@ uint64_t packData(const SearchMemoryEntry& e) {
 }
 
 // A slot of this move that holds no result, as a wipe leaves it, under the given hash.
-SearchMemoryEntry emptyEntry(uint64_t hash) {
-    return {hash, WipedDepth, SlotEmpty, searchMemory.generation,
-            static_cast<int32_t>(WipedHashWord)};
+SearchMemoryEntry emptyEntry(const SearchMemory& memory, uint64_t hash) {
+    return {hash, WipedDepth, SlotEmpty, memory.generation, NoScore};
 }
 
 // The slot's entry, as a wiped one when it belongs to another generation.
-SearchMemoryEntry readSlot(SearchMemorySlot& slot) {
+SearchMemoryEntry readSlot(const SearchMemory& memory, const SearchMemorySlot& slot) {
     const uint64_t data = loadWord(slot.data);
     const uint64_t hash = loadWord(slot.check) ^ data;
     const SearchMemoryEntry e{hash, static_cast<uint8_t>(data), static_cast<uint8_t>(data >> 8),
                               static_cast<uint16_t>(data >> 16), static_cast<int32_t>(data >> 32)};
-    if (e.generation == searchMemory.generation) return e;
-    return emptyEntry(uint64_t{WipedHashWord} << 32 | WipedHashWord);
+    if (e.generation == memory.generation) return e;
+    return emptyEntry(memory, uint64_t{WipedHashWord} << 32 | WipedHashWord);
 }
 
 void writeSlot(SearchMemorySlot& slot, const SearchMemoryEntry& e) {
@@ -71,15 +63,15 @@ bool exceedsLimit(int k, uint64_t used, uint32_t limit) {
 
 // The working set is read only after the old table has been released, so that its pages no
 // longer count against the limit; tests pass a fixed value instead.
-size_t resize(uint32_t limit, uint64_t reserve, bool measure, uint64_t givenWorkingSet) {
-    if (searchMemory.sized && limit == searchMemory.lastLimit &&
-        reserve == searchMemory.lastReserve) {
-        return searchMemory.size;
+size_t resize(SearchMemory& memory, uint32_t limit, uint64_t reserve, bool measure,
+              uint64_t givenWorkingSet) {
+    if (memory.sized && limit == memory.lastLimit && reserve == memory.lastReserve) {
+        return memory.size;
     }
-    releaseMemory();
-    searchMemory.lastLimit = limit;
-    searchMemory.lastReserve = reserve;
-    searchMemory.sized = true;
+    releaseMemory(memory);
+    memory.lastLimit = limit;
+    memory.lastReserve = reserve;
+    memory.sized = true;
 
     int k = MaxMemoryLog2;
     if (limit != 0) {
@@ -90,26 +82,28 @@ size_t resize(uint32_t limit, uint64_t reserve, bool measure, uint64_t givenWork
         while (k > 0 && exceedsLimit(k, used, limit)) --k;
     }
     for (; k > 0; --k) {
-        void* table = std::calloc(size_t{1} << k, sizeof(SearchMemorySlot));
-        if (table != nullptr) {
-            searchMemory.table = static_cast<SearchMemorySlot*>(table);
-            searchMemory.mask = (uint32_t{1} << k) - 1;
-            searchMemory.size = sizeof(SearchMemorySlot) << k;
-            searchMemory.k = k;
-            searchMemory.generation = 1;  // calloc's zeros are generation 0: every entry empty
-            return searchMemory.size;
-        }
+        const size_t bytes = sizeof(SearchMemorySlot) << k;
+        void* table = platform::allocateTable(bytes);
+        if (table == nullptr) continue;
+        memory.table = static_cast<SearchMemorySlot*>(table);
+        memory.mask = (uint32_t{1} << k) - 1;
+        memory.size = bytes;
+        memory.generation = 1;  // the zeroed table is generation 0: every entry empty
+        return memory.size;
     }
-    useFallback();
-    return searchMemory.size;
+    useFallback(memory);
+    return memory.size;
 }
 
 }  // namespace
 
-SearchMemory searchMemory{.table = &fallbackSlot, .size = sizeof(SearchMemorySlot)};
+SearchMemory::~SearchMemory() {
+    releaseMemory(*this);
+}
 
-int32_t probeMemory(uint64_t hash, int32_t depth, int32_t alpha, int32_t beta) {
-    const SearchMemoryEntry e = readSlot(slotOf(hash));
+int32_t probeMemory(const SearchMemory& memory, uint64_t hash, int32_t depth, int32_t alpha,
+                    int32_t beta) {
+    const SearchMemoryEntry e = readSlot(memory, slotOf(memory, hash));
     if (e.hash != hash || e.depth < depth) return NoScore;
     switch (e.bound) {
         case BoundExact:
@@ -124,43 +118,44 @@ int32_t probeMemory(uint64_t hash, int32_t depth, int32_t alpha, int32_t beta) {
 }
 
 // Replacement by depth alone: a deeper result stays, whichever position it belongs to.
-void storeMemory(uint64_t hash, int32_t depth, int32_t value, uint8_t bound) {
-    SearchMemorySlot& slot = slotOf(hash);
-    const SearchMemoryEntry e = readSlot(slot);
+void storeMemory(SearchMemory& memory, uint64_t hash, int32_t depth, int32_t value, uint8_t bound) {
+    SearchMemorySlot& slot = slotOf(memory, hash);
+    const SearchMemoryEntry e = readSlot(memory, slot);
     if (e.bound != SlotEmpty && e.depth > depth) return;
-    writeSlot(slot, {hash, static_cast<uint8_t>(depth), bound, searchMemory.generation, value});
+    writeSlot(slot, {hash, static_cast<uint8_t>(depth), bound, memory.generation, value});
 }
 
 // The mark holds no result: keeping the depth, bound and value of the entry it replaces would
 // hand another position's score to the marked one if a search had stored there this move.
-void markNoWin(uint64_t hash) {
-    writeSlot(slotOf(hash), emptyEntry(hash));
+void markNoWin(SearchMemory& memory, uint64_t hash) {
+    writeSlot(slotOf(memory, hash), emptyEntry(memory, hash));
 }
 
-bool isMarkedNoWin(uint64_t hash) {
-    return readSlot(slotOf(hash)).hash == hash;
+bool isMarkedNoWin(const SearchMemory& memory, uint64_t hash) {
+    return readSlot(memory, slotOf(memory, hash)).hash == hash;
 }
 
-void wipeMemory() {
-    if (++searchMemory.generation != 0) return;
+void wipeMemory(SearchMemory& memory) {
+    if (++memory.generation != 0) return;
     // Entries 65536 moves old would read as current: clear them all (zeros are generation 0).
-    std::memset(static_cast<void*>(searchMemory.table), 0, searchMemory.size);
-    searchMemory.generation = 1;
+    std::memset(static_cast<void*>(memory.table), 0, memory.size);
+    memory.generation = 1;
 }
 
-size_t sizeMemory(uint32_t limit, uint64_t reserve) {
-    return resize(limit, reserve, true, 0);
+size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve) {
+    return resize(memory, limit, reserve, true, 0);
 }
 
-size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet, uint64_t reserve) {
-    return resize(limit, reserve, false, workingSet);
+size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
+                                uint64_t reserve) {
+    return resize(memory, limit, reserve, false, workingSet);
 }
 
 // Also forgets the last limit: the next sizing builds a table whatever its limit.
-void releaseMemory() {
-    if (searchMemory.table != &fallbackSlot) std::free(searchMemory.table);
-    useFallback();
-    searchMemory.sized = false;
+void releaseMemory(SearchMemory& memory) {
+    if (memory.table != &memory.fallback) platform::freeTable(memory.table, memory.size);
+    useFallback(memory);
+    memory.sized = false;
 }
 
 }  // namespace velka::search

@@ -4,7 +4,7 @@
 //
 // Every move starts from an empty table without touching it: each entry carries the generation
 // (move) that wrote it, and an entry of another generation reads exactly as a wiped one (bound
-// SlotEmpty, depth 127, both hash words and the value 0x7F7F7F7F).
+// SlotEmpty, depth 127, both hash words and the value WipedHashWord).
 //
 // The search threads share the table without a lock. A slot is two 64-bit words, each read and
 // written whole: the entry's other fields packed into one (data), and the hash XOR data in the
@@ -14,6 +14,8 @@
 
 #include <cstddef>
 #include <cstdint>
+
+#include "search/scores.h"
 
 namespace velka::search {
 
@@ -27,9 +29,11 @@ inline constexpr uint32_t StartUpMemoryLimit = 104857600;
 // of the deepest searches, scratch lists first used later), counted in with the measured working
 // set so that the whole process stays within the limit.
 inline constexpr uint64_t WorkingSetGrowth = uint64_t{4} << 20;
-// What every hash word of a wiped entry holds.
-inline constexpr uint32_t WipedHashWord = 0x7F7F7F7F;
+// A wiped entry is what filling its bytes with 0x7F gives: depth 127, both hash words and the
+// value 0x7F7F7F7F, which is NoScore, so that its value can never be taken for a score.
 inline constexpr uint8_t WipedDepth = 127;
+inline constexpr uint32_t WipedHashWord = static_cast<uint32_t>(NoScore);
+static_assert(WipedHashWord == 0x7F7F7F7Fu);
 
 // One entry as the searches see it.
 struct SearchMemoryEntry {
@@ -49,45 +53,51 @@ struct SearchMemorySlot {
 static_assert(sizeof(SearchMemorySlot) == 16);
 
 // The table is never null: before the first sizing, after a release and when no allocation
-// succeeds it is one static slot (mask 0), which every position shares.
+// succeeds it is the one slot `fallback` (mask 0), which every position shares.
 struct SearchMemory {
-    SearchMemorySlot* table = nullptr;
+    SearchMemorySlot fallback{};
+    SearchMemorySlot* table = &fallback;
     uint32_t mask = 0;
-    size_t size = 0;
-    int k = 0;
+    size_t size = sizeof(SearchMemorySlot);  // bytes
     uint32_t lastLimit = 0;
     uint64_t lastReserve = 0;
     bool sized = false;
     // Entries of this generation belong to the current move; 0 marks a fresh or cleared entry.
     uint16_t generation = 1;
+
+    SearchMemory() = default;
+    SearchMemory(const SearchMemory&) = delete;
+    SearchMemory& operator=(const SearchMemory&) = delete;
+    ~SearchMemory();
 };
-extern SearchMemory searchMemory;
 
 // The position is given by its hash.
-int32_t probeMemory(uint64_t hash, int32_t depth, int32_t alpha, int32_t beta);
-void storeMemory(uint64_t hash, int32_t depth, int32_t value, uint8_t bound);
+int32_t probeMemory(const SearchMemory& memory, uint64_t hash, int32_t depth, int32_t alpha,
+                    int32_t beta);
+void storeMemory(SearchMemory& memory, uint64_t hash, int32_t depth, int32_t value, uint8_t bound);
 // Empties every entry for the next move: a new generation, so no entry is touched (the whole table
 // is cleared only when the generation counter wraps round, once every 65535 moves).
-void wipeMemory();
+void wipeMemory(SearchMemory& memory);
 // A limit in bytes for the whole process, 0 for none: the table becomes the largest that fits
 // beside the measured working set, WorkingSetGrowth and the reserve: what the search threads will
 // add to the process (their state and stacks). Returns the table size in bytes. The same limit and
 // reserve as last time keep the table and its contents.
-size_t sizeMemory(uint32_t limit, uint64_t reserve = 0);
+size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve = 0);
 // The same with the working set (growth included) given, so that tests can fix it.
-size_t sizeMemoryWithWorkingSet(uint32_t limit, uint64_t workingSet, uint64_t reserve = 0);
-// Frees the table; the static slot takes its place until the next sizing, which then builds a
+size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
+                                uint64_t reserve = 0);
+// Frees the table; the fallback slot takes its place until the next sizing, which then builds a
 // table whatever its limit.
-void releaseMemory();
+void releaseMemory(SearchMemory& memory);
 
 // The threat search marks positions without a win in the slots: the mark is the hash in an empty
 // slot (SlotEmpty), so the main search never sees it and a store replaces it.
-void markNoWin(uint64_t hash);
-bool isMarkedNoWin(uint64_t hash);
+void markNoWin(SearchMemory& memory, uint64_t hash);
+bool isMarkedNoWin(const SearchMemory& memory, uint64_t hash);
 
 // Starts loading the slot of the position, so that its probe overlaps with other work.
-inline void prefetchSlot(uint64_t hash) {
-    __builtin_prefetch(&searchMemory.table[static_cast<uint32_t>(hash) & searchMemory.mask]);
+inline void prefetchSlot(const SearchMemory& memory, uint64_t hash) {
+    __builtin_prefetch(&memory.table[static_cast<uint32_t>(hash) & memory.mask]);
 }
 
 }  // namespace velka::search

@@ -5,8 +5,6 @@
 #include "search/forbidden.h"
 #include "search/memory.h"
 #include "search/scores.h"
-#include "search/think_control.h"
-#include "search/time_control.h"
 
 namespace velka::search {
 
@@ -27,27 +25,17 @@ enum class ForbiddenTest { None, AttackerStone, ForcedBlock };
 // What makes one search differ from another: the class field each side's stones are judged by,
 // and the forbidden-point test. The engine (code 1) always attacks, the opponent (code 2) defends.
 struct ThreatRules {
-    ThreatSearchKind kind;
     ShapeField attacker;
     ShapeField defender;
     ForbiddenTest forbidden;
 };
 
-constexpr ThreatRules ExactFiveRules{ThreatSearchKind::ExactFive, ShapeField::Exact,
-                                     ShapeField::Exact, ForbiddenTest::None};
-constexpr ThreatRules FreestyleRules{ThreatSearchKind::Freestyle, ShapeField::Free,
-                                     ShapeField::Free, ForbiddenTest::None};
-constexpr ThreatRules RenjuBlackRules{ThreatSearchKind::RenjuBlack, ShapeField::Exact,
-                                      ShapeField::Free, ForbiddenTest::AttackerStone};
-constexpr ThreatRules RenjuWhiteRules{ThreatSearchKind::RenjuWhite, ShapeField::Free,
-                                      ShapeField::Exact, ForbiddenTest::ForcedBlock};
-
-constexpr int32_t SearchKindCount = 4;
-std::array<WinStack, SearchKindCount> winStacks;
-
-WinStack& stackOf(ThreatSearchKind kind) {
-    return winStacks[static_cast<int32_t>(kind)];
-}
+constexpr ThreatRules ExactFiveRules{ShapeField::Exact, ShapeField::Exact, ForbiddenTest::None};
+constexpr ThreatRules FreestyleRules{ShapeField::Free, ShapeField::Free, ForbiddenTest::None};
+constexpr ThreatRules RenjuBlackRules{ShapeField::Exact, ShapeField::Free,
+                                      ForbiddenTest::AttackerStone};
+constexpr ThreatRules RenjuWhiteRules{ShapeField::Free, ShapeField::Exact,
+                                      ForbiddenTest::ForcedBlock};
 
 // Room per level for this many cells of each threat level. The recursion can run about 3200
 // levels deep on an 80 x 80 board, so the lists stay small; when a list fills up, the cells that
@@ -100,10 +88,11 @@ ShapeClass shapeIfPlayed(uint32_t window) {
 // Reads the cell's four windows; false when no direction has `Count` stones of `Code` near the
 // centre, so that the caller can skip the table lookups.
 template <int32_t Code, int32_t Count>
-bool readWindows(int32_t cell, std::array<uint32_t, board::DirectionCount>& window) {
+bool readWindows(const board::EngineBoard& b, int32_t cell,
+                 std::array<uint32_t, board::DirectionCount>& window) {
     uint32_t near = 0;
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
-        window[d] = board::windowCode(d, cell);
+        window[d] = board::windowCode(b, d, cell);
         near |= stonesNearCentre<Code, Count>(window[d]);
     }
     return near != 0;
@@ -111,18 +100,18 @@ bool readWindows(int32_t cell, std::array<uint32_t, board::DirectionCount>& wind
 
 // The ThreatLevel of an engine stone on the empty cell.
 template <ShapeField F>
-uint8_t ownThreatLevel(int32_t cell) {
+uint8_t ownThreatLevel(const board::EngineBoard& b, int32_t cell) {
     std::array<uint32_t, board::DirectionCount> window;
-    if (!readWindows<CellOwn, StonesForFour>(cell, window)) return patterns::ThreatNone;
+    if (!readWindows<CellOwn, StonesForFour>(b, cell, window)) return patterns::ThreatNone;
     return patterns::ThreatLevelTable[patterns::groupQuadIndex(patterns::shapeQuadIndex(
         shapeIfPlayed<F, CellOwn>(window[0]), shapeIfPlayed<F, CellOwn>(window[1]),
         shapeIfPlayed<F, CellOwn>(window[2]), shapeIfPlayed<F, CellOwn>(window[3])))];
 }
 
 template <ShapeField F, int32_t Code>
-bool makesFive(int32_t cell) {
+bool makesFive(const board::EngineBoard& b, int32_t cell) {
     std::array<uint32_t, board::DirectionCount> window;
-    if (!readWindows<Code, StonesForFive>(cell, window)) return false;
+    if (!readWindows<Code, StonesForFive>(b, cell, window)) return false;
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
         if (shapeIfPlayed<F, Code>(window[d]) == patterns::ShapeFive) return true;
     }
@@ -131,20 +120,19 @@ bool makesFive(int32_t cell) {
 
 // The lowest empty cell on which `code` makes five, or NoCell.
 template <ShapeField F, int32_t Code>
-int32_t firstFiveCell() {
-    const board::EngineBoard& b = board::engineBoard;
+int32_t firstFiveCell(const board::EngineBoard& b) {
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
-        if (b.cells[cell] == CellEmpty && makesFive<F, Code>(cell)) return cell;
+        if (b.cells[cell] == CellEmpty && makesFive<F, Code>(b, cell)) return cell;
     }
     return NoCell;
 }
 
 // Whether the stone already standing on the cell makes a four in some direction.
 template <ShapeField F>
-bool stoneMakesFour(int32_t cell) {
+bool stoneMakesFour(const board::EngineBoard& b, int32_t cell) {
     for (int32_t d = 0; d < board::DirectionCount; ++d) {
         const ShapeClass k =
-            patterns::shapeOf<F>(patterns::patternEntry(board::windowCode(d, cell)));
+            patterns::shapeOf<F>(patterns::patternEntry(board::windowCode(b, d, cell)));
         if (k == patterns::ShapeOpenFour || k == patterns::ShapeFour) return true;
     }
     return false;
@@ -158,7 +146,13 @@ bool stoneMakesFour(int32_t cell) {
 // behaves the same under any clock.
 constexpr uint64_t ClockFreeWork = uint64_t{1} << 20;  // board cells scanned
 
+// One search: the board it plays on, where it marks positions without a win, what stops it, the
+// line it finds and how much work it has done.
 struct ThreatContext {
+    board::EngineBoard& b;
+    SearchMemory& memory;
+    ThinkControl& control;
+    WinStack& stack;
     uint64_t work = 0;  // board cells scanned
     uint64_t levels = 0;
     bool gaveUp = false;
@@ -166,11 +160,12 @@ struct ThreatContext {
 
 bool outOfTime(ThreatContext& context) {
     ++context.levels;
-    context.work += static_cast<uint64_t>(board::engineBoard.cellCount);
+    context.work += static_cast<uint64_t>(context.b.cellCount);
     if (context.gaveUp) return true;
     if (context.work < ClockFreeWork) return false;
-    const int64_t spent = clockMs() - turnStart.load(std::memory_order_relaxed);
-    context.gaveUp = thinkMustStop() || spent > turnBudget.load(std::memory_order_relaxed) / 2;
+    const GameClock& clock = context.control.clock;
+    context.gaveUp = thinkMustStop(context.control) ||
+                     timeSpent(clock) > clock.turnBudget.load(std::memory_order_relaxed) / 2;
     return context.gaveUp;
 }
 
@@ -183,30 +178,29 @@ enum class Outcome { Failed, Won, WonByForbiddenBlock };
 // is back as it was on return.
 template <ThreatRules R>
 Outcome playFour(ThreatContext& context, int32_t c, bool checkDefenderFive, int32_t& block) {
+    board::EngineBoard& b = context.b;
     Outcome outcome = Outcome::Failed;
-    board::setCell(c, CellOwn);
-    const bool allowed =
-        R.forbidden != ForbiddenTest::AttackerStone || !isForbiddenPoint(board::engineBoard, c);
+    board::setCell(b, c, CellOwn);
+    const bool allowed = R.forbidden != ForbiddenTest::AttackerStone || !isForbiddenPoint(b, c);
     // With a defender four on the board, a move that leaves its five cell open loses at once.
-    if (allowed && (!checkDefenderFive || firstFiveCell<R.defender, CellOpponent>() == NoCell)) {
+    if (allowed && (!checkDefenderFive || firstFiveCell<R.defender, CellOpponent>(b) == NoCell)) {
         // Facing two five cells the defender blocks the lower one; the next level then finds the
         // five on the other.
-        block = firstFiveCell<R.attacker, CellOwn>();
+        block = firstFiveCell<R.attacker, CellOwn>(b);
         if (block != NoCell) {
-            board::setCell(block, CellOpponent);
-            if (R.forbidden == ForbiddenTest::ForcedBlock &&
-                isForbiddenPoint(board::engineBoard, block)) {
+            board::setCell(b, block, CellOpponent);
+            if (R.forbidden == ForbiddenTest::ForcedBlock && isForbiddenPoint(b, block)) {
                 outcome = Outcome::WonByForbiddenBlock;
-            } else if (searchFours<R>(context, stoneMakesFour<R.defender>(block))) {
+            } else if (searchFours<R>(context, stoneMakesFour<R.defender>(b, block))) {
                 outcome = Outcome::Won;
             } else if (!context.gaveUp) {
                 // This position, with c and its block on the board, has no win.
-                markNoWin(board::engineBoard.hash);
+                markNoWin(context.memory, b.hash);
             }
-            board::setCell(block, CellEmpty);
+            board::setCell(b, block, CellEmpty);
         }
     }
-    board::setCell(c, CellEmpty);
+    board::setCell(b, c, CellEmpty);
     return outcome;
 }
 
@@ -217,7 +211,7 @@ bool tryCandidate(ThreatContext& context, int32_t c, bool checkDefenderFive) {
     int32_t block = NoCell;
     const Outcome outcome = playFour<R>(context, c, checkDefenderFive, block);
     if (outcome == Outcome::Failed) return false;
-    WinStack& stack = stackOf(R.kind);
+    WinStack& stack = context.stack;
     // The line ends in this four and the block that black may not play.
     if (outcome == Outcome::WonByForbiddenBlock) stack.count = 0;
     ++stack.count;
@@ -233,9 +227,9 @@ bool tryCandidates(ThreatContext& context, const FourCells& list, uint8_t level,
         if (tryCandidate<R>(context, list.cells[i], checkDefenderFive)) return true;
     }
     if (list.overflowFrom == NoCell || context.gaveUp) return false;
-    const board::EngineBoard& b = board::engineBoard;
+    const board::EngineBoard& b = context.b;
     for (int32_t cell = list.overflowFrom; cell < b.cellCount && !context.gaveUp; ++cell) {
-        if (b.cells[cell] == CellEmpty && ownThreatLevel<R.attacker>(cell) == level &&
+        if (b.cells[cell] == CellEmpty && ownThreatLevel<R.attacker>(b, cell) == level &&
             tryCandidate<R>(context, cell, checkDefenderFive)) {
             return true;
         }
@@ -245,16 +239,17 @@ bool tryCandidates(ThreatContext& context, const FourCells& list, uint8_t level,
 
 template <ThreatRules R>
 bool searchFours(ThreatContext& context, bool checkDefenderFive) {
-    const board::EngineBoard& b = board::engineBoard;
-    if (b.cellCount < 1 || outOfTime(context) || isMarkedNoWin(b.hash)) return false;
+    const board::EngineBoard& b = context.b;
+    if (b.cellCount < 1 || outOfTime(context) || isMarkedNoWin(context.memory, b.hash))
+        return false;
 
     FourCells fourThrees;
     FourCells fours;
     for (int32_t cell = 0; cell < b.cellCount; ++cell) {
         if (b.cells[cell] != CellEmpty) continue;
-        const uint8_t level = ownThreatLevel<R.attacker>(cell);
+        const uint8_t level = ownThreatLevel<R.attacker>(b, cell);
         if (level == patterns::ThreatFive) {
-            WinStack& stack = stackOf(R.kind);
+            WinStack& stack = context.stack;
             stack.count = 1;
             stack.cells[1] = cell;
             stack.replies[1] = NoCell;
@@ -270,30 +265,14 @@ bool searchFours(ThreatContext& context, bool checkDefenderFive) {
            tryCandidates<R>(context, fours, patterns::ThreatFour, checkDefenderFive);
 }
 
-ThreatStats lastStats;
-
-// The line found last, kept so that the next move can play it on when the opponent blocks as
-// foreseen: entries next.. of line are the engine's moves and the blocks they force, in order,
-// and expectedHash is the position after the engine's move and the block it waits for.
-struct WinPlan {
-    ThreatSearchKind kind = ThreatSearchKind::Freestyle;
-    std::array<int32_t, 2 * board::MaxCells> line;
-    int32_t length = 0;
-    int32_t next = 0;
-    uint64_t expectedHash = 0;
-};
-WinPlan plan;
-
 // The hash after the engine's stone on move and the opponent's on block (if any).
-uint64_t hashAfterPair(uint64_t hash, int32_t move, int32_t block) {
-    const board::EngineBoard& b = board::engineBoard;
-    hash ^= b.zobristKeys[CellOwn * board::MaxCells + move];
+uint64_t hashAfterPair(const board::EngineBoard& b, int32_t move, int32_t block) {
+    uint64_t hash = b.hash ^ b.zobristKeys[CellOwn * board::MaxCells + move];
     if (block != NoCell) hash ^= b.zobristKeys[CellOpponent * board::MaxCells + block];
     return hash;
 }
 
-void adoptWinLine(ThreatSearchKind kind) {
-    const WinStack& stack = stackOf(kind);
+void adoptWinLine(WinPlan& plan, const WinStack& stack, ThreatSearchKind kind) {
     plan.kind = kind;
     plan.length = 0;
     plan.next = 0;
@@ -305,16 +284,16 @@ void adoptWinLine(ThreatSearchKind kind) {
 
 // The engine's next move of the line found earlier, when the board is exactly the position that
 // line expects; NoCell otherwise.
-int32_t continueWinLine(ThreatSearchKind kind) {
-    if (plan.next >= plan.length || plan.kind != kind ||
-        board::engineBoard.hash != plan.expectedHash) {
+int32_t continueWinLine(const WinPlan& plan, const board::EngineBoard& b, ThreatSearchKind kind) {
+    if (plan.next >= plan.length || plan.kind != kind || b.hash != plan.expectedHash) {
         return NoCell;
     }
     return plan.line[plan.next];
 }
 
 // Moves the plan past the move now played and reports the line still ahead.
-void playFromPlan(uint64_t levels) {
+void playFromPlan(WinPlan& plan, const board::EngineBoard& b, const ThinkControl& control,
+                  uint64_t levels) {
     const int32_t move = plan.line[plan.next];
     const int32_t block = plan.next + 1 < plan.length ? plan.line[plan.next + 1] : NoCell;
     IterationReport report{};
@@ -325,58 +304,48 @@ void playFromPlan(uint64_t levels) {
     report.winMoves = (report.depth + 1) / 2 + (report.depth % 2 == 0 ? 1 : 0);
     report.nodes = levels;
     report.pv = {plan.line.data() + plan.next, static_cast<size_t>(report.depth)};
-    reportIteration(report);
-    plan.expectedHash = hashAfterPair(board::engineBoard.hash, move, block);
+    reportIteration(control, report);
+    plan.expectedHash = hashAfterPair(b, move, block);
     plan.next += 2;
+}
+
+// The root passes checkDefenderFive true: if the opponent already holds a four, only fours that
+// take its five cell are worth trying.
+bool searchRoot(ThreatContext& context, ThreatSearchKind kind) {
+    switch (kind) {
+        case ThreatSearchKind::ExactFive:
+            return searchFours<ExactFiveRules>(context, true);
+        case ThreatSearchKind::Freestyle:
+            return searchFours<FreestyleRules>(context, true);
+        case ThreatSearchKind::RenjuBlack:
+            return searchFours<RenjuBlackRules>(context, true);
+        case ThreatSearchKind::RenjuWhite:
+            return searchFours<RenjuWhiteRules>(context, true);
+    }
+    return false;
 }
 
 }  // namespace
 
-bool threatSearch(ThreatSearchKind kind, bool checkDefenderFive) {
-    ThreatContext context;
-    bool won = false;
-    switch (kind) {
-        case ThreatSearchKind::ExactFive:
-            won = searchFours<ExactFiveRules>(context, checkDefenderFive);
-            break;
-        case ThreatSearchKind::Freestyle:
-            won = searchFours<FreestyleRules>(context, checkDefenderFive);
-            break;
-        case ThreatSearchKind::RenjuBlack:
-            won = searchFours<RenjuBlackRules>(context, checkDefenderFive);
-            break;
-        case ThreatSearchKind::RenjuWhite:
-            won = searchFours<RenjuWhiteRules>(context, checkDefenderFive);
-            break;
-    }
-    lastStats = {context.levels, context.gaveUp};
-    return won;
-}
-
-int32_t threatMove(ThreatSearchKind kind) {
-    const int32_t planned = continueWinLine(kind);
+int32_t threatMove(ThreatSearch& threats, board::EngineBoard& b, SearchMemory& memory,
+                   ThinkControl& control, ThreatSearchKind kind) {
+    WinPlan& plan = threats.plan;
+    const int32_t planned = continueWinLine(plan, b, kind);
     if (planned != NoCell) {
-        lastStats = {};
-        playFromPlan(0);
+        threats.stats = {};
+        playFromPlan(plan, b, control, 0);
         return planned;
     }
-    // The root passes true: if the opponent already holds a four, only fours that take its five
-    // cell are worth trying.
-    if (!threatSearch(kind, true)) {
+    ThreatContext context{b, memory, control, threats.stack};
+    const bool won = searchRoot(context, kind);
+    threats.stats = {context.levels, context.gaveUp};
+    if (!won) {
         plan.length = 0;
         return NoCell;
     }
-    adoptWinLine(kind);
-    playFromPlan(lastStats.levels);
+    adoptWinLine(plan, threats.stack, kind);
+    playFromPlan(plan, b, control, threats.stats.levels);
     return plan.line[0];
-}
-
-const WinStack& winStack(ThreatSearchKind kind) {
-    return stackOf(kind);
-}
-
-const ThreatStats& lastThreatStats() {
-    return lastStats;
 }
 
 }  // namespace velka::search

@@ -3,25 +3,11 @@
 #include <algorithm>
 #include <chrono>
 
-#include "search/settings.h"
-
 namespace velka::search {
-
-std::atomic<int32_t> turnBudget{MinimumBudget};
-std::atomic<int64_t> turnStart{0};
 
 namespace {
 
-// The empty-cell count of the move's census, kept here as an atomic: INFO recomputes the budget
-// on the main thread while the ThinkThread owns the board, so the board's census field itself
-// must not be read then.
-std::atomic<int32_t> turnEmptyCells{0};
-
-// The game's own account of the match clock, for managers that set timeout_match but never send
-// time_left.
-std::atomic<bool> timeLeftSent{false};
-std::atomic<bool> matchLimitSent{false};
-std::atomic<int64_t> gameTimeUsed{0};
+constexpr auto Relaxed = std::memory_order_relaxed;
 
 }  // namespace
 
@@ -46,56 +32,56 @@ int32_t computeBudget(int32_t emptyCells, int32_t timeLeft, int32_t turnLimit) {
     return static_cast<int32_t>(std::max<int64_t>(budget, 0));
 }
 
-int32_t matchTimeLeft() {
-    if (timeLeftSent.load(std::memory_order_relaxed) || !matchLimitSent.load()) {
-        return readSetting(settings.time_left);
+int32_t matchTimeLeft(const GameClock& clock, const ClockSettings& settings) {
+    if (clock.timeLeftSent.load(Relaxed) || !clock.matchLimitSent.load(Relaxed)) {
+        return settings.timeLeft;
     }
-    const int32_t limit = readSetting(settings.timeout_match);
     // 0 is the protocol's "no match limit".
-    if (limit <= 0 || limit == NoMatchClock) return NoMatchClock;
-    const int64_t left = limit - gameTimeUsed.load(std::memory_order_relaxed);
+    if (settings.timeoutMatch <= 0 || settings.timeoutMatch == NoMatchClock) return NoMatchClock;
+    const int64_t left = settings.timeoutMatch - clock.gameTimeUsed.load(Relaxed);
     return static_cast<int32_t>(std::max<int64_t>(left, 0));
 }
 
-void startGameClock() {
-    timeLeftSent.store(false, std::memory_order_relaxed);
-    gameTimeUsed.store(0, std::memory_order_relaxed);
+void startGameClock(GameClock& clock) {
+    clock.timeLeftSent.store(false, Relaxed);
+    clock.gameTimeUsed.store(0, Relaxed);
 }
 
-void noteTimeLeftSent() {
-    timeLeftSent.store(true, std::memory_order_relaxed);
+void noteTimeLeftSent(GameClock& clock) {
+    clock.timeLeftSent.store(true, Relaxed);
 }
 
-void noteMatchLimitSent() {
-    matchLimitSent.store(true, std::memory_order_relaxed);
+void noteMatchLimitSent(GameClock& clock) {
+    clock.matchLimitSent.store(true, Relaxed);
 }
 
-void startTurnClock(int64_t requestMs, int32_t emptyCells) {
-    turnEmptyCells.store(emptyCells, std::memory_order_relaxed);
-    turnStart.store(requestMs, std::memory_order_relaxed);
-    recomputeBudget();
+void startTurnClock(GameClock& clock, const ClockSettings& settings, int64_t requestMs,
+                    int32_t emptyCells) {
+    clock.turnEmptyCells.store(emptyCells, Relaxed);
+    clock.turnStart.store(requestMs, Relaxed);
+    recomputeBudget(clock, settings);
 }
 
-void stopTurnClock() {
-    gameTimeUsed.fetch_add(clockMs() - turnStart.load(std::memory_order_relaxed),
-                           std::memory_order_relaxed);
+void stopTurnClock(GameClock& clock) {
+    clock.gameTimeUsed.fetch_add(timeSpent(clock), Relaxed);
 }
 
-void recomputeBudget() {
-    turnBudget.store(computeBudget(turnEmptyCells.load(std::memory_order_relaxed), matchTimeLeft(),
-                                   readSetting(settings.timeout_turn)),
-                     std::memory_order_relaxed);
+void recomputeBudget(GameClock& clock, const ClockSettings& settings) {
+    clock.turnBudget.store(computeBudget(clock.turnEmptyCells.load(Relaxed),
+                                         matchTimeLeft(clock, settings), settings.timeoutTurn),
+                           Relaxed);
 }
 
-int64_t timeRemaining() {
-    return turnStart.load(std::memory_order_relaxed) + turnBudget.load(std::memory_order_relaxed) -
-           clockMs();
+int64_t timeSpent(const GameClock& clock) {
+    return clockMs() - clock.turnStart.load(Relaxed);
 }
 
-bool timeUp() {
-    return clockMs() - turnStart.load(std::memory_order_relaxed) -
-               turnBudget.load(std::memory_order_relaxed) >
-           0;
+int64_t timeRemaining(const GameClock& clock) {
+    return clock.turnBudget.load(Relaxed) - timeSpent(clock);
+}
+
+bool timeUp(const GameClock& clock) {
+    return timeRemaining(clock) < 0;
 }
 
 }  // namespace velka::search

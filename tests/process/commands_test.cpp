@@ -12,9 +12,11 @@
 namespace velka::testing {
 namespace {
 
-// "MESSAGE depth D score S nodes N nps R time T pv x,y ...", taken apart.
+// "MESSAGE depth D [multipv I] score S nodes N nps R time T pv x,y ...", taken apart; rank 0 for
+// a line without multipv.
 struct Analysis {
     int depth = -1;
+    int rank = 0;
     std::string score;
     long long nodes = -1, nps = -1, time = -1;
     std::vector<std::string> pv;
@@ -24,12 +26,29 @@ std::optional<Analysis> parseAnalysis(const std::string& line) {
     std::istringstream words(line);
     Analysis a;
     std::string m, d, s, n, r, t, p;
-    if (!(words >> m >> d >> a.depth >> s >> a.score >> n >> a.nodes >> r >> a.nps >> t >> a.time >>
-          p) ||
+    if (!(words >> m >> d >> a.depth >> s)) return std::nullopt;
+    if (s == "multipv" && !(words >> a.rank >> s)) return std::nullopt;
+    if (!(words >> a.score >> n >> a.nodes >> r >> a.nps >> t >> a.time >> p) ||
         m + d + s + n + r + t + p != "MESSAGEdepthscorenodesnpstimepv")
         return std::nullopt;
     for (std::string move; words >> move;) a.pv.push_back(move);
     return a;
+}
+
+// What a score may say: win or loss, with the engine's moves to the end or without, or a number
+// within the documented range.
+bool scoreReads(const std::string& score) {
+    for (const char* proven : {"win", "loss"}) {
+        if (score.rfind(proven, 0) != 0) continue;
+        const std::string moves = score.substr(std::string(proven).size());
+        return moves.empty() ||
+               (moves.find_first_not_of("0123456789") == std::string::npos && moves[0] != '0');
+    }
+    if (score.empty() || score.find_first_not_of("-0123456789", 0) != std::string::npos ||
+        score.size() > 5)
+        return false;
+    const int value = std::stoi(score);
+    return value >= -9999 && value <= 9999;
 }
 
 // Reads the think's analysis lines up to its move; every line must be well formed.
@@ -108,6 +127,52 @@ TEST(Analysis, EachIterationReportsItsLineWithinTheLimitsAndYxstopSendsTheLast) 
     // Without a think YXSTOP is ignored: the next answer is ABOUT's.
     expectAnswers(engine, {"YXSTOP", "ABOUT"});
     EXPECT_EQ(engine.answer().rfind("name=\"velka\"", 0), 0u);
+    endEngine(engine);
+}
+
+// With several lines wanted, each depth reports that many best moves, ranked, each a different
+// empty cell with its own line, scores from best to worst; the move sent is the first line's.
+// Scores, proven or not, read as the manager's documentation says, also where the search meets
+// near-wins (a four to be made, an open four to face) below the root.
+TEST(Analysis, SeveralLinesAtOnceAndScoresThatRead) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 30000", "INFO max_depth 4",
+                           "INFO multipv 3"});
+    sendQuietPosition(engine);
+    std::string move;
+    std::vector<Analysis> lines = analysesUntilMove(engine, move);
+    ASSERT_EQ(lines.size(), 12u);
+    Referee board(20, 20);
+    board.play(parseMove("0,0").value(), 0);  // an empty board of the right size
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const Analysis& a = lines[i];
+        EXPECT_EQ(a.depth, static_cast<int>(i / 3) + 1);
+        EXPECT_EQ(a.rank, static_cast<int>(i % 3) + 1);
+        ASSERT_FALSE(a.pv.empty());
+        EXPECT_TRUE(scoreReads(a.score)) << a.score;
+        if (a.rank == 1) continue;
+        const Analysis& better = lines[i - 1];
+        EXPECT_NE(a.pv.front(), better.pv.front());
+        EXPECT_NE(a.pv.front(), lines[i - a.rank + 1].pv.front());
+        if (scoreReads(a.score) && a.score.find_first_not_of("-0123456789") == std::string::npos &&
+            better.score.find_first_not_of("-0123456789") == std::string::npos) {
+            EXPECT_LE(std::stoi(a.score), std::stoi(better.score));
+        }
+    }
+    EXPECT_EQ(move, lines[9].pv.front());
+    // One line wanted: no rank in it.
+    expectAnswers(engine, {"INFO multipv 1"});
+    sendQuietPosition(engine);
+    lines = analysesUntilMove(engine, move);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines.back().rank, 0);
+    // A position full of fours to be made and open fours to face, as the page's users met it.
+    expectAnswers(engine, {"INFO max_depth 8", "START 15 => OK"});
+    Referee(15, 15).sendBoard(engine, "8,6 8,5 9,6 9,7 5,7", "7,7 9,5 8,7 10,7 6,7 7,8");
+    for (const Analysis& a : analysesUntilMove(engine, move)) {
+        EXPECT_TRUE(scoreReads(a.score)) << a.score;
+    }
     endEngine(engine);
 }
 

@@ -96,14 +96,13 @@ TEST(BeforeAnyBoard, AMoveRequestGetsTheDefaultBoardItsStonesAndOneMove) {
 }
 
 TEST_F(ProtocolTest, BoardBlocksSetUpANewPositionReportBadLinesAndMayFillTheBoard) {
-    expectAnswers(
-        engine, {"START 15 => OK", "PLAY 0,0 => 0,0", "BOARD", "3,4,3 => ERROR winning move [3,4]",
-                 "END => " + BadLine, "ABOUT => " + BadLine, "1,2 => " + BadLine,
-                 "1,2,0 => " + BadLine, "1,2,4 => " + BadLine,
-                 "0,0,2",  // the block replaced the board's stones: (0,0) is free
-                 "7,7,1", "7,7,2 => ERROR opponents's move [7,7]",
-                 "15,3,2 => ERROR opponents's move [15,3]", "3,-1,1 => ERROR my move [3,-1]",
-                 "8,8,2", "7,8,2", "done"});
+    expectAnswers(engine, {"START 15 => OK", "PLAY 0,0 => 0,0", "BOARD",
+                           "3,4,3 => ERROR winning move [3,4]", "ABOUT => " + BadLine,
+                           "1,2 => " + BadLine, "1,2,0 => " + BadLine, "1,2,4 => " + BadLine,
+                           "0,0,2",  // the block replaced the board's stones: (0,0) is free
+                           "7,7,1", "7,7,2 => ERROR opponents's move [7,7]",
+                           "15,3,2 => ERROR opponents's move [15,3]",
+                           "3,-1,1 => ERROR my move [3,-1]", "8,8,2", "7,8,2", "done"});
     Referee board(15, 15);
     board.play({7, 7}, 1);
     for (const Move m : {Move{0, 0}, {8, 8}, {7, 8}}) board.play(m, 2);
@@ -178,6 +177,12 @@ TEST(EndOfInput, EndsCleanlyAfterTheDueAnswers) {
             EXPECT_EQ(last, std::nullopt);
         }
     }
+    // END inside a BOARD block ends the engine too: a manager that gives up on a position is not
+    // kept waiting for a DONE.
+    EngineProcess engine;
+    expectAnswers(engine, {"START 10 => OK", "BOARD", "1,1,2", "END"});
+    EXPECT_EQ(engine.waitForExit(), 0);
+    EXPECT_EQ(engine.readLine(100), std::nullopt);
 }
 
 TEST(ConsoleStart, AConsoleUserIsToldToUseAManagerAndStillServed) {

@@ -23,9 +23,13 @@ class Decide : public ::testing::Test {
     // Full tables: past the opening rule decideMove goes on to the threat and main searches.
     static void SetUpTestSuite() {
         patterns::buildPatternTables(RuleVariant::Freestyle);
-        search::sizeMemoryWithWorkingSet(1u << 20, 0);
+        search::sizeMemoryWithWorkingSet(player().memory, 1u << 20, 0);
     }
-    static void TearDownTestSuite() { search::releaseMemory(); }
+    static void TearDownTestSuite() { search::releaseMemory(player().memory); }
+    static search::Player& player() { return velka::testing::player(); }
+    static int32_t decide(RuleVariant variant) {
+        return search::decideMove(player(), engineBoard, variant);
+    }
     static void newBoard(int32_t side) {
         velka::testing::freshBoard(side, side);
         board::buildSpiralOrders(side, side);
@@ -35,7 +39,7 @@ class Decide : public ::testing::Test {
         patterns::refreshPatternTables(variant);
         board::takeCensus(board::CellOwn);
         velka::testing::startClock(4900);
-        search::wipeMemory();
+        search::wipeMemory(player().memory);
     }
 };
 
@@ -73,9 +77,9 @@ TEST_F(Decide, UpToTwoStonesTakeTheOpeningMoveInEveryOrder) {
                         break;
                     }
                 }
-                EXPECT_EQ(search::openingMove(), expected);
+                EXPECT_EQ(search::openingMove(engineBoard), expected);
                 if (stones == 3) velka::testing::startClock(0);  // the shortest budget
-                const int32_t move = search::decideMove(variant);
+                const int32_t move = decide(variant);
                 if (stones < 3) {
                     EXPECT_EQ(move, expected);
                 }
@@ -97,8 +101,8 @@ TEST_F(Decide, LastEmptyCellAndFullBoard) {
             prepareTurn(variant);
             for (board::currentSpiral = 0; board::currentSpiral < board::SpiralOrderCount;
                  ++board::currentSpiral) {
-                EXPECT_EQ(search::firstFreeSpiralCell(), skip);
-                EXPECT_EQ(search::decideMove(variant), skip);
+                EXPECT_EQ(search::firstFreeSpiralCell(engineBoard), skip);
+                EXPECT_EQ(decide(variant), skip);
             }
         }
     }
@@ -112,7 +116,7 @@ TEST_F(Decide, RenjuBlackNeverPlaysAForbiddenPoint) {
     velka::testing::put({{3, 3}, {4, 4}, {5, 5}, {6, 6}}, board::CellOpponent);
     prepareTurn(RuleVariant::Renju);
     ASSERT_TRUE(search::forbiddenIfPlayed(engineBoard, at(7, 7), board::CellOwn));
-    const int32_t move = search::decideMove(RuleVariant::Renju);
+    const int32_t move = decide(RuleVariant::Renju);
     ASSERT_NE(move, board::NoCell);
     EXPECT_EQ(engineBoard.cells[move], board::CellEmpty);
     EXPECT_FALSE(search::forbiddenIfPlayed(engineBoard, move, board::CellOwn));
@@ -120,7 +124,7 @@ TEST_F(Decide, RenjuBlackNeverPlaysAForbiddenPoint) {
     for (int32_t i = 0; i < engineBoard.cellCount; ++i)
         if (engineBoard.cells[i] != board::CellEmpty) board::setCell(i, engineBoard.cells[i] ^ 3);
     prepareTurn(RuleVariant::Renju);
-    EXPECT_EQ(search::decideMove(RuleVariant::Renju), at(7, 7));
+    EXPECT_EQ(decide(RuleVariant::Renju), at(7, 7));
 }
 
 }  // namespace

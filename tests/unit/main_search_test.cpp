@@ -27,15 +27,29 @@ const signature::Position& Quiet20 = signature::Positions[6];
 const signature::Position* const QuietByRule[] = {
     &signature::Positions[0], &signature::Positions[2], &signature::Positions[4]};
 
+Player& player() {
+    return testing::player();
+}
+
 // Every search starts from a wiped memory, as at each move of a game; depth 0: on the clock.
 int32_t search(RuleVariant v, int32_t depth, uint64_t nodeLimit = 0) {
-    wipeMemory();
-    return searchBestMove(v, depth == 0 ? SearchLimits{} : SearchLimits{depth, false, nodeLimit});
+    Player& p = player();
+    wipeMemory(p.memory);
+    return searchBestMove(p.main, p.memory, p.control, board::engineBoard, v,
+                          depth == 0 ? SearchLimits{} : SearchLimits{depth, false, nodeLimit});
+}
+
+const SearchStats& lastSearchStats() {
+    return player().main.stats;
 }
 
 std::vector<int32_t> rootMoves() {
-    const std::span<const int32_t> moves = lastRootMoves();
+    const std::span<const int32_t> moves = search::rootMoves(player().main);
     return {moves.begin(), moves.end()};
+}
+
+void spendTheClock() {
+    player().control.clock.turnStart.store(clockMs() - 100000000);
 }
 
 // The root's candidates for the engine's stone, over the whole board.
@@ -68,7 +82,7 @@ TEST_F(MainSearchTest, ASingleCandidateIsPlayedWithoutSearching) {
     EXPECT_EQ(search(Free, 5), -1);  // no stones, no candidates
     placeRows(3, 6, {"XOOOO."});
     placeRows(6, 9, {"X.X"});
-    turnStart.store(clockMs() - 100000000);  // the time is long gone
+    spendTheClock();  // the time is long gone
     const testing::BoardUnchanged guard;
     EXPECT_EQ(search(Free, 0), at(8, 6));
     EXPECT_EQ(lastSearchStats().nodes, 0u);
@@ -130,7 +144,7 @@ TEST_F(MainSearchTest, NarrowingKeepsAShrinkingFrontOfTheList) {
     for (const auto& [count, depth, n, want] : cases)
         EXPECT_EQ(narrowedRootCount(count, depth, n), want) << count << " " << depth << " " << n;
     // The search narrows its list after each iteration (no move is lost early here).
-    signature::setUpPosition(Quiet20);
+    signature::setUpPosition(Quiet20, player().memory);
     const int32_t n = static_cast<int32_t>(rootCandidates().size());
     search(Free, 1);
     EXPECT_EQ(static_cast<int32_t>(rootMoves().size()), narrowedRootCount(n, 1, n));
@@ -148,7 +162,7 @@ TEST_F(MainSearchTest, TiesKeepTheEarlierMoveAndRaisersLeadTheNextIteration) {
         if (position == 0) {
             placeRows(6, 7, {"OXO", ".O."});  // mirror-symmetric: mirrored moves tie
         } else {
-            signature::setUpPosition(Quiet15);
+            signature::setUpPosition(Quiet15, player().memory);
         }
         const std::vector<int32_t> roots = rootCandidates();
         std::vector<int32_t> expected;
@@ -197,7 +211,7 @@ TEST_F(MainSearchTest, ATimeOutRestoresTheBoardAndKeepsTheLastIteration) {
     for (const signature::Position* p : QuietByRule) {
         SCOPED_TRACE(p->name);
         const RuleVariant v = p->variant;
-        signature::setUpPosition(*p);
+        signature::setUpPosition(*p, player().memory);
         int32_t move = -1;
         {
             const testing::BoardUnchanged guard;
@@ -206,20 +220,70 @@ TEST_F(MainSearchTest, ATimeOutRestoresTheBoardAndKeepsTheLastIteration) {
         const SearchStats stopped = lastSearchStats();
         EXPECT_TRUE(stopped.stopped);
         EXPECT_GE(stopped.nodes, 20000u);
-        EXPECT_LE(stopped.nodes, 20000u + ClockCheckInterval + 1);
+        EXPECT_LE(stopped.nodes, 20000u + ClockCheckPeriod);
         ASSERT_GE(stopped.completedDepth, 2);
         // The answer of the last completed iteration, as a search to that depth gives.
         EXPECT_EQ(search(v, stopped.completedDepth), move);
         EXPECT_FALSE(lastSearchStats().stopped);
     }
     // The clock: with the budget already spent, the first clock check ends the search.
-    signature::setUpPosition(Quiet15);
-    turnStart.store(clockMs() - 100000000);
+    signature::setUpPosition(Quiet15, player().memory);
+    spendTheClock();
     const testing::BoardUnchanged guard;
     const int32_t move = search(Free, 0);
-    EXPECT_LE(lastSearchStats().nodes, ClockCheckInterval + 1);
+    EXPECT_LE(lastSearchStats().nodes, ClockCheckPeriod);
     EXPECT_LE(lastSearchStats().completedDepth, 1);
     EXPECT_TRUE(move == -1 || board::engineBoard.cells[move] == 0);
+}
+
+// Each rule keeps its own count of nodes since the last clock check, carried over from one search
+// to the next: where a search's first check falls does not depend on the searches of other rules
+// made in between. With the time spent, that check ends the search, and with it whether its first
+// iteration completes.
+TEST_F(MainSearchTest, EachRuleKeepsItsOwnClockCheckCount) {
+    MainSearch own;
+    const auto searchUnder = [&](const signature::Position& p, SearchLimits limits) {
+        signature::setUpPosition(p, player().memory);
+        searchBestMove(own, player().memory, player().control, board::engineBoard, p.variant,
+                       limits);
+    };
+    // A node limit leaves the count at 480 (on a generous clock no check comes before it).
+    constexpr uint64_t Counted = 480;
+    searchUnder(Quiet15, {MaxSearchDepth, true, Counted});
+    // The next search under the same rule checks the clock at its 21st node, after a search
+    // under Renju that counts on its own count.
+    searchUnder(*QuietByRule[2], {MaxSearchDepth, true, 100});
+    spendTheClock();
+    searchUnder(Quiet15, {});
+    EXPECT_TRUE(own.stats.stopped);
+    EXPECT_EQ(own.stats.nodes, ClockCheckPeriod - Counted);
+    EXPECT_EQ(own.stats.completedDepth, 0);  // its first iteration needed more nodes
+}
+
+// Two searches, each with its own state and memory, in one process: each counts what one alone
+// counts, whatever the other did before.
+TEST_F(MainSearchTest, TwoSearchesGiveTheCountsOfOne) {
+    MainSearch first;
+    MainSearch second;
+    SearchMemory firstMemory;
+    SearchMemory secondMemory;
+    sizeMemoryWithWorkingSet(firstMemory, 16u << 20, 0);
+    sizeMemoryWithWorkingSet(secondMemory, 16u << 20, 0);
+    for (const signature::Position& p : signature::Positions) {
+        SCOPED_TRACE(p.name);
+        signature::setUpPosition(p, firstMemory);
+        const SearchLimits limits{5, false, 0};
+        std::vector<uint64_t> counts;
+        for (auto [search, memory] :
+             {std::pair{&first, &firstMemory}, {&second, &secondMemory}, {&first, &firstMemory}}) {
+            wipeMemory(*memory);
+            const int32_t move = searchBestMove(*search, *memory, player().control,
+                                                board::engineBoard, p.variant, limits);
+            counts.push_back(search->stats.nodes * 10000 + static_cast<uint64_t>(move + 1));
+        }
+        EXPECT_EQ(counts[0], counts[1]);
+        EXPECT_EQ(counts[0], counts[2]);
+    }
 }
 
 }  // namespace

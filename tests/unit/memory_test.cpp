@@ -11,17 +11,17 @@ using namespace velka::search;
 constexpr uint64_t MiB = uint64_t{1} << 20;
 constexpr size_t Largest = size_t{16} << MaxMemoryLog2;
 
-// Runs first (ctest gives each case its own process): the very first sizing builds a table even
-// though its limit, 0, equals the initial last limit.
+// The very first sizing builds a table even though its limit, 0, equals the initial last limit.
 TEST(MemorySizing, FirstCallBuildsTheLargestTableForNoLimit) {
-    if (searchMemory.sized) GTEST_SKIP() << "memory already sized in this process";
-    EXPECT_EQ(searchMemory.size, sizeof(SearchMemorySlot));  // the static slot until then
-    EXPECT_EQ(sizeMemoryWithWorkingSet(0, 50 * MiB), Largest);
+    SearchMemory searchMemory;
+    EXPECT_EQ(searchMemory.size, sizeof(SearchMemorySlot));  // the fallback slot until then
+    EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, 0, 50 * MiB), Largest);
     EXPECT_EQ(searchMemory.mask, (1u << MaxMemoryLog2) - 1);
-    releaseMemory();
+    EXPECT_EQ(probeMemory(searchMemory, 12345, 0, LossScore, WinScore), NoScore);
 }
 
 TEST(MemorySizing, LargestPowerOfTwoThatFitsBesideTheWorkingSet) {
+    SearchMemory searchMemory;
     const uint64_t w = 40 * MiB;
     // Rows: limit, table size. An exact fit, one byte short, between powers, two entries (the
     // smallest table), the static entry, the largest table, a negative max_memory, no limit.
@@ -31,39 +31,45 @@ TEST(MemorySizing, LargestPowerOfTwoThatFitsBesideTheWorkingSet) {
                                  {0, Largest}};
     for (const auto& [limit, size] : cases) {
         SCOPED_TRACE(limit);
-        EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(limit), w), size);
+        EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(limit), w), size);
         EXPECT_EQ(searchMemory.size, size);
         EXPECT_EQ(uint64_t{searchMemory.mask} + 1, size / 16);
     }
     // A working set beyond 4 GiB cannot wrap round into a small sum, nor with a reserve.
-    EXPECT_EQ(sizeMemoryWithWorkingSet(1000 * MiB, uint64_t{1} << 63), 16u);
-    EXPECT_EQ(sizeMemoryWithWorkingSet(1000 * MiB, uint64_t{1} << 63, uint64_t{1} << 63), 16u);
+    EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, 1000 * MiB, uint64_t{1} << 63), 16u);
+    EXPECT_EQ(
+        sizeMemoryWithWorkingSet(searchMemory, 1000 * MiB, uint64_t{1} << 63, uint64_t{1} << 63),
+        16u);
     // The search threads' reserve counts as used; a new reserve with the same limit resizes.
-    EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(w + 3 * MiB), w), 2 * MiB);
-    EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(w + 3 * MiB), w, MiB + 1), MiB);
-    releaseMemory();
+    EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(w + 3 * MiB), w),
+              2 * MiB);
+    EXPECT_EQ(
+        sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(w + 3 * MiB), w, MiB + 1),
+        MiB);
+    releaseMemory(searchMemory);
     EXPECT_EQ(searchMemory.size, 16u);
 }
 
 class Memory : public ::testing::Test {
   protected:
+    SearchMemory searchMemory;
     void SetUp() override {
-        sizeMemoryWithWorkingSet(static_cast<uint32_t>(MiB), 0);  // 2^16 entries
+        sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(MiB), 0);  // 2^16 entries
         ASSERT_EQ(searchMemory.mask, 0xFFFFu);
-        wipeMemory();
+        wipeMemory(searchMemory);
     }
-    void TearDown() override { releaseMemory(); }
+    void TearDown() override { releaseMemory(searchMemory); }
     // The position the probes and stores below are about.
     void at(uint64_t hash) { position = hash; }
     int32_t probe(int32_t depth, int32_t alpha, int32_t beta) const {
-        return probeMemory(position, depth, alpha, beta);
+        return probeMemory(searchMemory, position, depth, alpha, beta);
     }
     int32_t probe() const { return probe(0, LossScore, WinScore); }
-    void store(int32_t depth, int32_t value, uint8_t bound) const {
-        storeMemory(position, depth, value, bound);
+    void store(int32_t depth, int32_t value, uint8_t bound) {
+        storeMemory(searchMemory, position, depth, value, bound);
     }
-    void mark() const { markNoWin(position); }
-    bool marked() const { return isMarkedNoWin(position); }
+    void mark() { markNoWin(searchMemory, position); }
+    bool marked() const { return isMarkedNoWin(searchMemory, position); }
     uint64_t position = 0;
 };
 
@@ -90,10 +96,11 @@ TEST_F(Memory, WipeEmptiesEverySlotFromEveryEarlierMove) {
         EXPECT_EQ(probe(), 3);
     };
     fill();
-    wipeMemory();
+    wipeMemory(searchMemory);
     expectEmpty();
     fill();
-    for (int move = 0; move < 0x10000; ++move) wipeMemory();  // the generation wraps round
+    for (int move = 0; move < 0x10000; ++move)
+        wipeMemory(searchMemory);  // the generation wraps round
     expectEmpty();
     at(0x7F7F7F7F7F7F7F7Full);  // spells the hash words of a wiped entry, yet the bound says empty
     EXPECT_EQ(probe(), NoScore);
@@ -156,11 +163,11 @@ TEST_F(Memory, SameLimitKeepsTheTableAndTheStaticEntryServesEveryPosition) {
     at(0x5555555500000007ull);
     store(2, 77, BoundExact);
     SearchMemorySlot* table = searchMemory.table;
-    EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(MiB), 500 * MiB), MiB);
+    EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(MiB), 500 * MiB), MiB);
     EXPECT_EQ(searchMemory.table, table);
     EXPECT_EQ(probe(), 77);
-    EXPECT_EQ(sizeMemoryWithWorkingSet(31, 0), 16u);
-    wipeMemory();
+    EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, 31, 0), 16u);
+    wipeMemory(searchMemory);
     for (uint64_t h : {1, 2}) {
         at(h);
         EXPECT_EQ(probe(), NoScore);
@@ -171,10 +178,10 @@ TEST_F(Memory, SameLimitKeepsTheTableAndTheStaticEntryServesEveryPosition) {
     EXPECT_EQ(probe(), NoScore);
     // After a release a stray probe cannot crash, and the next sizing builds a real table even for
     // the limit it had before.
-    releaseMemory();
-    wipeMemory();
+    releaseMemory(searchMemory);
+    wipeMemory(searchMemory);
     EXPECT_EQ(probe(), NoScore);
-    EXPECT_EQ(sizeMemoryWithWorkingSet(static_cast<uint32_t>(MiB), 0), MiB);
+    EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(MiB), 0), MiB);
 }
 
 }  // namespace

@@ -14,15 +14,15 @@
 #include "protocol/commands.h"
 #include "protocol/event.h"
 #include "protocol/output.h"
-#include "search/settings.h"
+#include "protocol/settings.h"
 
 namespace velka::protocol {
 namespace {
 
-using search::currentRuleVariant;
-using search::FolderCapacity;
-using search::readSetting;
-using search::settings;
+// The engine's state for the INFO tests: no think runs and no board is set up, so nothing here
+// waits for a think or sizes a table.
+Game game;
+ManagerSettings& settings = game.settings;
 
 // What the manager cannot show: absent words, the twenty-character limit, the keyword's own first
 // word.
@@ -99,15 +99,15 @@ TEST(Info, SetsTheNamedSettingOnly) {
                  {"INFO timeout_turns 7", settings.timeout_turn, 1000},
                  {"INFO timeout_turn\t ", settings.timeout_turn, 1000}};
     for (const auto& c : cases) {
-        handleInfo(c.line);
+        handleInfo(game, c.line);
         EXPECT_EQ(readSetting(c.setting), c.value) << c.line;
     }
     EXPECT_EQ(readSetting(settings.timeout_match), 2000);
 
-    handleInfo("INFO folder work dir");
+    handleInfo(game, "INFO folder work dir");
     EXPECT_STREQ(settings.folder.data(), "work");
     const std::string longPath(FolderCapacity + 100, 'p');
-    handleInfo(("INFO folder " + longPath).c_str());
+    handleInfo(game, ("INFO folder " + longPath).c_str());
     EXPECT_EQ(std::string(settings.folder.data()), longPath.substr(0, FolderCapacity - 1));
 
     using patterns::RuleVariant;
@@ -117,7 +117,7 @@ TEST(Info, SetsTheNamedSettingOnly) {
         {8, RuleVariant::Freestyle}, {-1, RuleVariant::Renju}};
     for (const auto& [rule, variant] : rules) {
         settings.rule = rule;
-        EXPECT_EQ(currentRuleVariant(), variant) << "rule " << rule;
+        EXPECT_EQ(ruleVariant(settings), variant) << "rule " << rule;
     }
 }
 

@@ -11,6 +11,7 @@
 
 #include "board/board.h"
 #include "board/random.h"
+#include "search/decide.h"
 #include "search/memory.h"
 #include "search/search_board.h"
 #include "search/time_control.h"
@@ -68,16 +69,24 @@ inline search::SearchBoard& searchBoard(patterns::RuleVariant variant) {
     return sb;
 }
 
+// The player the tests of one program think with: its memory, clock, searches (it is large, so
+// there is one).
+inline search::Player& player() {
+    static search::Player thePlayer;
+    return thePlayer;
+}
+
 // A turn's clock that started now with the given budget, whatever the settings say.
 inline void startClock(int32_t budgetMs) {
-    search::turnStart.store(search::clockMs());
-    search::turnBudget.store(budgetMs);
+    search::GameClock& clock = player().control.clock;
+    clock.turnStart.store(search::clockMs());
+    clock.turnBudget.store(budgetMs);
 }
 
 // A small table, wiped: every search starts from an empty memory, as at each move of a game.
 inline void freshMemory() {
-    search::sizeMemoryWithWorkingSet(16u << 20, 0);
-    search::wipeMemory();
+    search::sizeMemoryWithWorkingSet(player().memory, 16u << 20, 0);
+    search::wipeMemory(player().memory);
 }
 
 }  // namespace velka::testing

@@ -18,15 +18,32 @@ namespace {
 
 using patterns::RuleVariant;
 
+Player& player() {
+    return testing::player();
+}
+
+int32_t setSearchThreads(int32_t requested) {
+    return search::setSearchThreads(player().main, requested);
+}
+
+int32_t searchBestMove(RuleVariant variant, const SearchLimits& limits) {
+    Player& p = player();
+    return search::searchBestMove(p.main, p.memory, p.control, board::engineBoard, variant, limits);
+}
+
+const SearchStats& lastSearchStats() {
+    return player().main.stats;
+}
+
 class SearchThreads : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         patterns::buildPatternTables(RuleVariant::Freestyle);
-        sizeMemoryWithWorkingSet(32u << 20, 0);
+        sizeMemoryWithWorkingSet(player().memory, 32u << 20, 0);
     }
     static void TearDownTestSuite() {
         setSearchThreads(1);
-        releaseMemory();
+        releaseMemory(player().memory);
     }
 };
 
@@ -51,10 +68,10 @@ TEST_F(SearchThreads, HelpersSearchTheirOwnBoardsAndStopWithTheThinkingThread) {
     setSearchThreads(4);
     for (const signature::Position& p : signature::Positions) {
         SCOPED_TRACE(p.name);
-        signature::setUpPosition(p);
+        signature::setUpPosition(p, player().memory);
         const testing::BoardUnchanged guard;
         const int32_t move = searchBestMove(p.variant, {5, false, 0});
-        const std::span<const int32_t> roots = lastRootMoves();
+        const std::span<const int32_t> roots = rootMoves(player().main);
         EXPECT_NE(std::find(roots.begin(), roots.end(), move), roots.end()) << move;
         EXPECT_EQ(lastSearchStats().completedDepth, 5);
         EXPECT_FALSE(lastSearchStats().stopped);
@@ -68,7 +85,7 @@ TEST_F(SearchThreads, HelpersSearchTheirOwnBoardsAndStopWithTheThinkingThread) {
     testing::placeRows(7, 5, {"X", "X"});
     testing::placeRows(10, 3, {"O.O"});
     board::takeCensus(board::CellOwn);
-    wipeMemory();
+    wipeMemory(player().memory);
     EXPECT_EQ(searchBestMove(RuleVariant::Freestyle, {20, false, 0}), testing::at(7, 7));
 }
 

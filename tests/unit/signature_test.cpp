@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../../bench/signature_positions.h"
-#include "search/main_search.h"
-#include "search/memory.h"
+#include "search/decide.h"
 
 namespace velka::search {
 namespace {
@@ -31,18 +30,19 @@ constexpr std::array<Expected, signature::Positions.size()> Recorded = {{
 
 TEST(Signature, PositionsTakeTheRecordedNodesToDepthSeven) {
     patterns::buildPatternTables(patterns::RuleVariant::Freestyle);
-    sizeMemoryWithWorkingSet(0, 0);  // 2^24 entries, the engine's default
-    ASSERT_EQ(setSearchThreads(1), 1);
+    static Player player;
+    sizeMemoryWithWorkingSet(player.memory, 0, 0);  // 2^24 entries, the engine's default
+    ASSERT_EQ(setSearchThreads(player.main, 1), 1);
     for (size_t i = 0; i < signature::Positions.size(); ++i) {
         const signature::Position& p = signature::Positions[i];
         SCOPED_TRACE(p.name);
-        signature::setUpPosition(p);
-        const int32_t move = searchBestMove(p.variant, {7, false, 0});
-        EXPECT_EQ(lastSearchStats().nodes, Recorded[i].nodes);
+        signature::setUpPosition(p, player.memory);
+        const int32_t move = searchBestMove(player.main, player.memory, player.control,
+                                            board::engineBoard, p.variant, {7, false, 0});
+        EXPECT_EQ(player.main.stats.nodes, Recorded[i].nodes);
         EXPECT_EQ(move, Recorded[i].move);
-        EXPECT_EQ(lastSearchStats().completedDepth, 7);
+        EXPECT_EQ(player.main.stats.completedDepth, 7);
     }
-    releaseMemory();
 }
 
 }  // namespace

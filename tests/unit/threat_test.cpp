@@ -29,21 +29,30 @@ constexpr int32_t Opponent = board::CellOpponent;
 
 // threatMove as a move decision runs it (census, clock, wiped memory), with its variant's table;
 // `late`: the move's whole budget already spent.
+Player& player() {
+    return testing::player();
+}
+
+const ThreatStats& lastThreatStats() {
+    return player().threats.stats;
+}
+
 int32_t decided(Kind kind, bool late = false) {
     patterns::refreshPatternTables(kind == Kind::ExactFive   ? RuleVariant::ExactFive
                                    : kind == Kind::Freestyle ? RuleVariant::Freestyle
                                                              : RuleVariant::Renju);
     board::takeCensus(Own);
     testing::startClock(4900);
-    if (late) turnStart.store(clockMs() - 60000);
+    if (late) player().control.clock.turnStart.store(clockMs() - 60000);
     testing::freshMemory();
     const testing::BoardUnchanged guard;
-    return threatMove(kind);
+    Player& p = player();
+    return threatMove(p.threats, board::engineBoard, p.memory, p.control, kind);
 }
 
 // The WinStack from the top (the move now) down.
-std::vector<int32_t> line(Kind kind) {
-    const WinStack& stack = winStack(kind);
+std::vector<int32_t> line() {
+    const WinStack& stack = player().threats.stack;
     std::vector<int32_t> cells;
     for (int32_t i = stack.count; i >= 1; --i) cells.push_back(stack.cells[i]);
     return cells;
@@ -126,7 +135,7 @@ TEST_F(ThreatTest, Positions) {
         const std::vector<int32_t> want = cellsAt(c.line);
         EXPECT_EQ(decided(c.kind), want.empty() ? board::NoCell : want.front());
         if (!want.empty()) {
-            EXPECT_EQ(line(c.kind), want);
+            EXPECT_EQ(line(), want);
         }
     }
 }
@@ -135,14 +144,15 @@ TEST_F(ThreatTest, FailedBranchesAreMarkedOutOfTheMainSearchsSight) {
     put({{5, 7}, {6, 7}, {7, 7}}, Own);
     // (3, 7) is tried first and dies; (4, 7) makes the open four, the block goes on (3, 7).
     EXPECT_EQ(decided(Kind::Freestyle), at(4, 7));
-    EXPECT_EQ(line(Kind::Freestyle), cellsAt({{4, 7}, {8, 7}}));
+    EXPECT_EQ(line(), cellsAt({{4, 7}, {8, 7}}));
     // The failed branch left its mark after (3, 7) and its block, in the hash words only.
     board::setCell(at(3, 7), Own);
     board::setCell(at(4, 7), Opponent);
-    EXPECT_TRUE(isMarkedNoWin(board::engineBoard.hash));
-    EXPECT_EQ(probeMemory(board::engineBoard.hash, 0, LossScore, WinScore), NoScore);
+    EXPECT_TRUE(isMarkedNoWin(player().memory, board::engineBoard.hash));
+    EXPECT_EQ(probeMemory(player().memory, board::engineBoard.hash, 0, LossScore, WinScore),
+              NoScore);
     board::setCell(at(4, 7), board::CellEmpty);
-    EXPECT_FALSE(isMarkedNoWin(board::engineBoard.hash));
+    EXPECT_FALSE(isMarkedNoWin(player().memory, board::engineBoard.hash));
 }
 
 // 'oxxx..': a blocked three whose four on (g+4, y) forces the block on (g+5, y) and leaves
@@ -188,7 +198,7 @@ TEST_F(ThreatTest, LongLineOnTheLargestBoard) {
     ASSERT_TRUE(platform::startThread(run, nullptr, SearchStackBytes));
     done.wait(false);
     EXPECT_EQ(move, at(4, 0));
-    EXPECT_EQ(line(Kind::Freestyle), expected);
+    EXPECT_EQ(line(), expected);
 }
 
 // A line found at one move is played on at the next ones when the opponent blocks as foreseen,
@@ -203,7 +213,7 @@ TEST_F(ThreatTest, AWinFoundIsPlayedOnWhileTheOpponentBlocksAsForeseen) {
     setUpFourThree();
     ASSERT_EQ(decided(Kind::Freestyle), moves[0]);
     std::vector<int32_t> blocks;
-    const WinStack& stack = winStack(Kind::Freestyle);
+    const WinStack& stack = player().threats.stack;
     for (int32_t i = stack.count; i >= 1; --i) blocks.push_back(stack.replies[i]);
     ASSERT_EQ(blocks.size(), moves.size());
     EXPECT_EQ(blocks.back(), board::NoCell);  // under the five

@@ -4,8 +4,6 @@
 
 #include <climits>
 
-#include "search/settings.h"
-
 namespace {
 
 using namespace velka::search;
@@ -48,59 +46,55 @@ TEST(TimeBudget, SharesMatchTimeCapsByBothClocksAndKeepsAFloorWhereItFits) {
 
 class TurnClock : public ::testing::Test {
   protected:
-    void TearDown() override {
-        settings.time_left.store(120000);
-        settings.timeout_turn.store(5000);
-        settings.timeout_match.store(120000);
-        startGameClock();
-    }
+    GameClock clock;
+    ClockSettings settings;
 };
 
 TEST_F(TurnClock, RunsFromTheRequestAndRecomputesFromSettingsWithTheTurnsEmptyCells) {
-    startTurnClock(clockMs() - 1000, 400);  // the request came a second ago
-    EXPECT_EQ(turnBudget.load(), 3636);
-    EXPECT_LE(timeRemaining(), 2636);
-    EXPECT_GT(timeRemaining(), 2000);  // generous: machines are shared
-    EXPECT_FALSE(timeUp());
-    turnStart.store(clockMs() - 3637);  // started long enough ago
-    EXPECT_TRUE(timeUp());
-    EXPECT_LT(timeRemaining(), 0);
+    startTurnClock(clock, settings, clockMs() - 1000, 400);  // the request came a second ago
+    EXPECT_EQ(clock.turnBudget.load(), 3636);
+    EXPECT_LE(timeRemaining(clock), 2636);
+    EXPECT_GT(timeRemaining(clock), 2000);  // generous: machines are shared
+    EXPECT_FALSE(timeUp(clock));
+    clock.turnStart.store(clockMs() - 3637);  // started long enough ago
+    EXPECT_TRUE(timeUp(clock));
+    EXPECT_LT(timeRemaining(clock), 0);
 
-    startTurnClock(clockMs(), 100);
-    const int64_t start = turnStart.load();
+    startTurnClock(clock, settings, clockMs(), 100);
+    const int64_t start = clock.turnStart.load();
     // Rows: time_left, timeout_turn, budget; the turn's 100 empty cells give the divisor 9.
     const int32_t cases[][3] = {{1000, 5000, 111}, {90000, 2000, 1900}};
     for (const auto& c : cases) {
-        settings.time_left.store(c[0]);
-        settings.timeout_turn.store(c[1]);
-        recomputeBudget();
-        EXPECT_EQ(turnBudget.load(), c[2]) << c[0] << " " << c[1];
+        settings.timeLeft = c[0];
+        settings.timeoutTurn = c[1];
+        recomputeBudget(clock, settings);
+        EXPECT_EQ(clock.turnBudget.load(), c[2]) << c[0] << " " << c[1];
     }
-    EXPECT_EQ(turnStart.load(), start);  // only the budget moves
+    EXPECT_EQ(clock.turnStart.load(), start);  // only the budget moves
 }
 
 // A manager that sets timeout_match but never sends time_left: the engine keeps the game's own
 // account, from the request of each move to its answer; one time_left line hands the clock back
 // to the manager until the next game.
 TEST_F(TurnClock, TheMatchLimitAloneIsSpentByTheGamesOwnAccount) {
-    startGameClock();
-    EXPECT_EQ(matchTimeLeft(), readSetting(settings.time_left));  // no timeout_match yet
-    settings.timeout_match.store(4000);
-    noteMatchLimitSent();
-    EXPECT_EQ(matchTimeLeft(), 4000);
-    startTurnClock(clockMs() - 1500, 225);  // a move that took 1.5 s
-    stopTurnClock();
-    EXPECT_LE(matchTimeLeft(), 2500);
-    EXPECT_GT(matchTimeLeft(), 2000);
-    startTurnClock(clockMs(), 225);
-    EXPECT_LE(turnBudget.load(), 2500 / 19);
-    settings.time_left.store(70000);
-    noteTimeLeftSent();
-    EXPECT_EQ(matchTimeLeft(), 70000);
-    startGameClock();  // a new game: its own account again, from the whole limit
-    EXPECT_EQ(matchTimeLeft(), 4000);
-    settings.timeout_match.store(0);  // 0: no match limit
-    EXPECT_EQ(matchTimeLeft(), NoMatchClock);
+    startGameClock(clock);
+    EXPECT_EQ(matchTimeLeft(clock, settings), settings.timeLeft);  // no timeout_match yet
+    settings.timeoutMatch = 4000;
+    noteMatchLimitSent(clock);
+    EXPECT_EQ(matchTimeLeft(clock, settings), 4000);
+    startTurnClock(clock, settings, clockMs() - 1500, 225);  // a move that took 1.5 s
+    stopTurnClock(clock);
+    EXPECT_LE(matchTimeLeft(clock, settings), 2500);
+    EXPECT_GT(matchTimeLeft(clock, settings), 2000);
+    startTurnClock(clock, settings, clockMs(), 225);
+    EXPECT_LE(clock.turnBudget.load(), 2500 / 19);
+    settings.timeLeft = 70000;
+    noteTimeLeftSent(clock);
+    EXPECT_EQ(matchTimeLeft(clock, settings), 70000);
+    startGameClock(clock);  // a new game: its own account again, from the whole limit
+    EXPECT_EQ(matchTimeLeft(clock, settings), 4000);
+    settings.timeoutMatch = 0;  // 0: no match limit
+    EXPECT_EQ(matchTimeLeft(clock, settings), NoMatchClock);
 }
 
 }  // namespace

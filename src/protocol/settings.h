@@ -7,12 +7,11 @@
 #include <cstdint>
 
 #include "patterns/rule_variant.h"
+#include "search/time_control.h"
 
-namespace velka::search {
+namespace velka::protocol {
 
 inline constexpr int32_t FolderCapacity = 260;  // 259 characters and the terminator
-// time_left (and timeout_match) of this value mean that the match has no clock.
-inline constexpr int32_t NoMatchClock = 2147483647;
 
 struct ManagerSettings {
     std::atomic<int32_t> timeout_turn{5000};
@@ -26,16 +25,25 @@ struct ManagerSettings {
     std::atomic<int32_t> max_depth{0};          // deepest iteration of the main search
     std::atomic<int32_t> analysis{0};           // a MESSAGE line after every iteration
     std::atomic<int32_t> thread_num{1};         // search threads (clamped when a think starts)
+    std::atomic<int32_t> multipv{1};            // the best moves each analysis report lists
     std::array<char, FolderCapacity> folder{};  // stored only; the command loop alone touches it
 };
-
-extern ManagerSettings settings;
 
 inline int32_t readSetting(const std::atomic<int32_t>& value) {
     return value.load(std::memory_order_relaxed);
 }
 
 // Renju when bit 4 is set, else exact five when bit 1 is set, else freestyle.
-patterns::RuleVariant currentRuleVariant();
+inline patterns::RuleVariant ruleVariant(const ManagerSettings& settings) {
+    const int32_t rule = readSetting(settings.rule);
+    if ((rule & 4) != 0) return patterns::RuleVariant::Renju;
+    if ((rule & 1) != 0) return patterns::RuleVariant::ExactFive;
+    return patterns::RuleVariant::Freestyle;
+}
 
-}  // namespace velka::search
+inline search::ClockSettings clockSettings(const ManagerSettings& settings) {
+    return {readSetting(settings.time_left), readSetting(settings.timeout_turn),
+            readSetting(settings.timeout_match)};
+}
+
+}  // namespace velka::protocol
