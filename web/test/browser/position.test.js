@@ -212,3 +212,33 @@ pageTest(
     assert.doesNotMatch(await ui.page.locator("#analysis").textContent(), /\d{5}/);
   },
 );
+
+pageTest("an analysis shows the best lines asked for, numbered on the board", async (ui) => {
+  await ui.choose({ size: 15, rule: 0, human: "both", multipv: 3 });
+  await ui.load("h8i9g9i7i8g8j10");
+  await ui.button("Analyse").click();
+  await ui.page.locator(".iterations li").nth(3).waitFor({ timeout: 30000 });
+  await ui.button("Stop").click();
+  await ui.page.getByText(/Best move/).waitFor();
+  // Three lines, best first, each with its score in words; the first moves numbered 1 to 3.
+  const lines = await ui.page.locator(".lines button").allTextContents();
+  assert.equal(lines.length, 3, lines.join(" | "));
+  const firsts = lines.map((line, i) => {
+    const [, rank, first] = /^(\d)\. (?:About even|(?:Black|White) \D+): ([a-o]\d+)/.exec(line);
+    assert.equal(Number(rank), i + 1);
+    return first;
+  });
+  const board = await ui.board();
+  assert.deepEqual(
+    firsts.map((name) => board.get(name).line),
+    [1, 2, 3],
+  );
+  assert.equal([...board.values()].filter((point) => point.line > 0).length, 3);
+
+  // A forced win is one line, whatever the number asked for.
+  await ui.load("h8i9j10i10i8j9k8j8g8f8h7");
+  await ui.button("Analyse").click();
+  await ui.page.getByText(/Best move/).waitFor({ timeout: 30000 });
+  assert.deepEqual(await ui.page.locator(".lines button").count(), 1);
+  assert.match(await ui.page.locator(".lines button").textContent(), /^1\. White wins/);
+});
