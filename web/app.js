@@ -218,7 +218,11 @@ function requestForbidden() {
       state.forbidden = points;
       render();
     })
-    .catch(() => {}); // the engine failed, which engineFailed reports
+    .catch((error) => {
+      if (state.engine.status === "ready" && !signal.aborted) {
+        say(`The forbidden points could not be found: ${error.message}`, true);
+      }
+    });
 }
 
 // velka's move (kind "move", at the game's level) or an analysis ("analyse", at full strength and
@@ -241,8 +245,14 @@ async function think(kind, timeMs) {
     const move = await engine.think(snapshot(state.game), timeMs, { signal, onAnalysis, settings });
     failuresInRow = 0;
     return signal.aborted ? null : move;
-  } catch {
-    return null; // the engine failed, which engineFailed reports
+  } catch (error) {
+    // A failed engine is reported by engineFailed; an engine that refused the request, here.
+    if (state.engine.status === "ready" && !signal.aborted) {
+      state.thinking = null;
+      state.analysing = false;
+      say(`velka could not think about this position: ${error.message}`, true);
+    }
+    return null;
   }
 }
 

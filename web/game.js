@@ -101,10 +101,6 @@ export function playMove(game, x, y) {
   return null;
 }
 
-export function takeBackMove(game) {
-  return game.moves.pop();
-}
-
 // A game from a list of moves, checked move by move; throws an Error with a message for the player.
 export function replayGame(width, height, rule, moves) {
   const game = createGame(width, height, rule);
