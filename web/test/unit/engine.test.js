@@ -72,9 +72,15 @@ test("a think sends the whole position from the engine's side and returns the mo
   assert.deepEqual(await move, { x: 6, y: 6 });
   assert.deepEqual(depths, [1]);
 
-  // The same size again needs no START; a new game does.
-  engine.think(gameOf("h8i9g7"), 100);
-  assert.match(await port.reply(), /^INFO rule 0;/);
+  // The same size again needs no START; the think's settings go first, only when they change.
+  const weak = [
+    ["strong", 0],
+    ["level", 2],
+  ];
+  engine.think(gameOf("h8i9g7"), 100, { settings: weak });
+  assert.match(await port.reply(), /^INFO strong 0; INFO level 2; INFO rule 0;/);
+  engine.think(gameOf("h8i9g7"), 100, { settings: weak });
+  assert.match(await port.reply("1,1"), /^INFO rule 0;/);
   await port.reply("1,1");
   engine.newGame();
   const last = engine.think(gameOf(""), 100);
@@ -95,26 +101,6 @@ test("a think sends the whole position from the engine's side and returns the mo
   assert.deepEqual(failures, ["it hit an error: wasm trap"]);
   assert.ok(error.defaultPrevented);
   assert.equal(await port.reply(), "");
-});
-
-test("settings go before the think when they differ from the last think's", async () => {
-  const port = new Port();
-  const engine = new Engine(port);
-  const weak = [
-    ["strong", 0],
-    ["level", 2],
-  ];
-  const think = (settings) => engine.think(gameOf("h8"), 100, { settings });
-  think(weak);
-  await port.reply();
-  assert.match(await port.reply("OK"), /^INFO strong 0; INFO level 2; INFO rule 0;/);
-  think(weak);
-  assert.match(await port.reply("1,1"), /^INFO rule 0;/);
-  think([
-    ["level", 0],
-    ["strong", 1],
-  ]);
-  assert.match(await port.reply("1,1"), /^INFO level 0; INFO strong 1; INFO rule 0;/);
 });
 
 test("an engine that loads too long, answers late or falls silent has failed", async (t) => {
