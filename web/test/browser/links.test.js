@@ -48,24 +48,23 @@ pageTest(
 );
 
 pageTest(
-  "a link that leaves velka to move starts its move; messages of earlier actions clear",
+  "a link that leaves velka to move starts its move once the engine is ready; messages clear",
   async (ui) => {
-    await ui.choose({ time: 100 });
     // The player plays black (the default) and white is to move.
-    await ui.goTo("#size=15&rule=0&moves=h8i9g7");
-    await ui.waitForTurn();
-    assert.equal((await ui.board()).stones("white").length, 2);
-    assert.match(await ui.message(), /^velka played [a-o]\d+\.$/);
-    assert.match(await ui.turn(), /^Black to move: your turn/);
+    const page = await ui.open(`${ui.url}#size=15&rule=0&moves=h8i9g7`);
+    await page.waitForTurn();
+    assert.equal((await page.board()).stones("white").length, 2);
+    assert.match(await page.message(), /^velka played [a-o]\d+\.$/);
     // A bad paste's error gives way to the next action's outcome, or to nothing.
-    await ui.load("h8h8");
-    assert.match(await ui.message(), /already taken/);
-    await ui.button("Take back").click();
-    assert.match(await ui.message(), /^Move taken back/);
-    await ui.load("h8h8");
-    await ui.button("a1, empty").click();
-    await ui.waitForTurn();
-    assert.match(await ui.message(), /^velka played/);
+    await page.choose({ time: 100 });
+    await page.load("h8h8");
+    assert.match(await page.message(), /already taken/);
+    await page.button("Take back").click();
+    assert.match(await page.message(), /^Move taken back/);
+    await page.load("h8h8");
+    await page.button("a1, empty").click();
+    await page.waitForTurn();
+    assert.match(await page.message(), /^velka played/);
   },
 );
 
