@@ -17,7 +17,7 @@ const NoMatchClock = 2147483647;
 // that think is kept short and its move taken back.
 const SetupThinkMs = 10;
 // Loading the script and building the engine's tables, before its first answer.
-export const LoadAllowanceMs = 60000;
+const LoadAllowanceMs = 60000;
 // What an answer may take beyond the time its request gives the engine.
 export const AnswerMarginMs = 5000;
 // After this long without a line, the engine is asked ABOUT; it fails when that goes unanswered

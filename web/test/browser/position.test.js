@@ -16,17 +16,12 @@ pageTest("a game goes out as text and as a link, and comes back the same", async
   const text = await ui.page.getByLabel("Moves so far").inputValue();
   assert.equal(text, "h8i9g7j10f6");
   // The address carries the game: opened elsewhere, it shows the same board.
-  assert.match(ui.page.url(), /#size=15&rule=\d&moves=h8i9g7j10f6$/);
   await sameBoard(await ui.open(ui.page.url()), board);
   await ui.button("New game").click();
   assert.deepEqual((await ui.board()).stones("black"), []);
   await ui.load(text);
   await sameBoard(ui, board);
   assert.equal(await ui.message(), "Pasted: 5 moves on 15 × 15.");
-  // Bad text says why, in place of the last message, and changes nothing.
-  await ui.load("h8i9h8");
-  assert.match(await ui.message(), /^Pasted: Move 3, h8, is on a point already taken by move 1/);
-  await sameBoard(ui, board);
 
   // Play on from there: velka takes the side to move.
   await ui.choose({ time: 100, human: "white" });
@@ -142,15 +137,8 @@ pageTest(
       await action();
       return sent.join("; ");
     };
-    const levels = await ui.page.locator("#level option").allTextContents();
-    assert.deepEqual(levels, [
-      "Beginner",
-      "Casual",
-      "Intermediate",
-      "Advanced",
-      "Expert",
-      "Full strength",
-    ]);
+    const levels = (await ui.page.locator("#level option").allTextContents()).join(", ");
+    assert.equal(levels, "Beginner, Casual, Intermediate, Advanced, Expert, Full strength");
     assert.equal(await ui.page.locator("#level option:checked").textContent(), "Full strength");
 
     await ui.choose({ size: 15, rule: 0, time: 100, human: "black", level: "2", multipv: 3 });
@@ -160,7 +148,7 @@ pageTest(
     };
     const casual = "INFO strong 0; INFO level 2; INFO multipv 1";
     assert.equal(await settingsOf(move("h8")), casual);
-    // Sent when they change only.
+    // Sent when they change only; by now the position is past the opening, so velka analyses.
     assert.equal(await settingsOf(move("a1")), "");
     const analysis = async () => {
       await ui.button("Analyse").click();

@@ -75,21 +75,8 @@ test("the turn line says whose turn it is, what velka does and who won", () => {
     [stateOf("h8", { thinking: "move" }), "White to move: velka is thinking…"],
     [stateOf("h8", { thinking: "analyse" }), "White to move: velka is analysing…"],
     [
-      { ...won, result: { winner: "white", resigned: "black" } },
-      "White (velka) wins: Black resigned.",
-    ],
-    [stateOf("h8", { engine: { status: "loading" } }), "White to move: the engine is starting…"],
-    [
       stateOf("h8", { engine: { status: "loading" }, velkaWaits: true }),
       "White to move: the engine is starting; velka moves once it is ready…",
-    ],
-    [
-      stateOf("h8", { engine: { status: "restarting", problem: "it hit an error" } }),
-      "White to move: the engine failed (it hit an error); a fresh one is starting…",
-    ],
-    [
-      stateOf("h8", { engine: { status: "failed", problem: "it stopped answering" } }),
-      "The engine could not start (it stopped answering). Reload the page to try again.",
     ],
   ]) {
     assert.equal(turnText(state), text);
