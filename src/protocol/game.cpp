@@ -33,23 +33,6 @@ int32_t emptyCellAt(int32_t x, int32_t y) {
     return board::engineBoard.cells[index] == board::CellEmpty ? index : board::NoCell;
 }
 
-// The table for the limit now set. The limit is a byte count; a negative INFO value reads as a
-// large unsigned limit, as the manager's 32-bit field would.
-void sizeMemory(Game& game) {
-    search::Player& player = game.player;
-    search::sizeMemory(player.memory, static_cast<uint32_t>(readSetting(game.settings.max_memory)),
-                       search::searchThreadsMemory(player.main));
-}
-
-void initGameBoard(Game& game, int32_t width, int32_t height) {
-    board::initBoard(width, height);
-    board::buildSpiralOrders(width, height);
-    board::buildWindowOffsets(width);
-    sizeMemory(game);
-    search::startGameClock(game.player.control.clock);
-    game.boardReady = true;
-}
-
 search::SearchLimits limitsFromSettings(const ManagerSettings& settings) {
     search::SearchLimits limits;
     const int32_t maxDepth = readSetting(settings.max_depth);
@@ -57,7 +40,26 @@ search::SearchLimits limitsFromSettings(const ManagerSettings& settings) {
     if (maxDepth > 0) limits.maxDepth = std::min(maxDepth, search::MaxSearchDepth);
     if (maxNodes > 0) limits.nodeLimit = static_cast<uint64_t>(maxNodes);
     limits.multiPv = std::clamp(readSetting(settings.multipv), 1, search::MaxMultiPv);
+    limits.strong = readSetting(settings.strong) != 0;
     return limits;
+}
+
+// The table for the limit now set, beside what the threads of the search the limits choose add.
+// The limit is a byte count; a negative INFO value reads as a large unsigned limit, as the
+// manager's 32-bit field would.
+void sizeMemory(Game& game, const search::SearchLimits& limits) {
+    search::Player& player = game.player;
+    search::sizeMemory(player.memory, static_cast<uint32_t>(readSetting(game.settings.max_memory)),
+                       search::threadsMemory(player, limits));
+}
+
+void initGameBoard(Game& game, int32_t width, int32_t height) {
+    board::initBoard(width, height);
+    board::buildSpiralOrders(width, height);
+    board::buildWindowOffsets(width);
+    sizeMemory(game, limitsFromSettings(game.settings));
+    search::startGameClock(game.player.control.clock);
+    game.boardReady = true;
 }
 
 // A score as the manager reads it: win or loss where the game's end is certain (winK, lossK when
@@ -201,11 +203,12 @@ void playTurn(Game& game) {
                            b.emptyCount);
     // A thread_num or max_memory sent since the board was set up counts from this move on; an
     // unchanged limit and thread count keep the table as it is.
-    search::setSearchThreads(player.main, readSetting(game.settings.thread_num));
-    sizeMemory(game);
+    const search::SearchLimits limits = limitsFromSettings(game.settings);
+    search::setThreads(player, limits, readSetting(game.settings.thread_num));
+    sizeMemory(game, limits);
     board::chooseSpiralOrder();
     search::wipeMemory(player.memory);
-    const int32_t index = search::decideMove(player, b, variant, limitsFromSettings(game.settings));
+    const int32_t index = search::decideMove(player, b, variant, limits);
     // After END the manager expects nothing more; the board no longer matters.
     if (search::stopRequest(player.control) == search::StopRequest::Quit) return;
     // Only a full board leaves no cell. There is no legal move to send, and a coordinate off the

@@ -12,13 +12,19 @@ namespace {
 
 using patterns::RuleVariant;
 
-// The four stages, first cell wins: opening rule, forced win by fours, main search, spiral.
+// The four stages, first cell wins: opening rule, forced win by fours, main search, spiral. The
+// strong search takes the main search's place, and the opening rule's but on the empty board.
 int32_t decideWith(Player& player, board::EngineBoard& b, ThreatSearchKind threatKind,
                    RuleVariant variant, const SearchLimits& limits) {
     int32_t cell = openingMove(b);
+    if (limits.strong && b.ownCount + b.opponentCount > 0) cell = board::NoCell;
     if (cell < 0) cell = threatMove(player.threats, b, player.memory, player.control, threatKind);
-    if (cell < 0)
+    if (cell < 0 && limits.strong) {
+        cell = strong::strongBestMove(player.strong, player.memory, player.control, b, variant,
+                                      limits);
+    } else if (cell < 0) {
         cell = searchBestMove(player.main, player.memory, player.control, b, variant, limits);
+    }
     if (cell < 0) cell = firstFreeSpiralCell(b);
     return cell;
 }
@@ -63,6 +69,19 @@ constexpr std::array<Decision, RuleVariantCount> Decisions{decideFreestyle, deci
                                                            decideRenju};
 
 }  // namespace
+
+void setThreads(Player& player, const SearchLimits& limits, int32_t requested) {
+    if (limits.strong) {
+        strong::setStrongThreads(player.strong, requested);
+    } else {
+        setSearchThreads(player.main, requested);
+    }
+}
+
+uint64_t threadsMemory(const Player& player, const SearchLimits& limits) {
+    return limits.strong ? strong::strongThreadsMemory(player.strong)
+                         : searchThreadsMemory(player.main);
+}
 
 int32_t decideMove(Player& player, board::EngineBoard& b, RuleVariant variant,
                    const SearchLimits& limits) {

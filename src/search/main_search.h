@@ -48,6 +48,8 @@ struct SearchLimits {
     // The best moves to score exactly and report at each depth, 1 .. MaxMultiPv. With more than
     // one the root searches more: every move that may enter their number gets a full window.
     int32_t multiPv = 1;
+    // The move decision's search: the strong search instead of the main search.
+    bool strong = false;
 };
 
 struct SearchStats {

@@ -125,6 +125,15 @@ void storeMemory(SearchMemory& memory, uint64_t hash, int32_t depth, int32_t val
     writeSlot(slot, {hash, static_cast<uint8_t>(depth), bound, memory.generation, value});
 }
 
+bool readEntry(const SearchMemory& memory, uint64_t hash, SearchMemoryEntry& entry) {
+    entry = readSlot(memory, slotOf(memory, hash));
+    return entry.hash == hash && entry.bound != SlotEmpty;
+}
+
+void writeEntry(SearchMemory& memory, uint64_t hash, uint8_t depth, uint8_t bound, int32_t value) {
+    writeSlot(slotOf(memory, hash), {hash, depth, bound, memory.generation, value});
+}
+
 // The mark holds no result: keeping the depth, bound and value of the entry it replaces would
 // hand another position's score to the marked one if a search had stored there this move.
 void markNoWin(SearchMemory& memory, uint64_t hash) {

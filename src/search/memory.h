@@ -90,6 +90,12 @@ size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t w
 // table whatever its limit.
 void releaseMemory(SearchMemory& memory);
 
+// For a search that packs its own fields into an entry's value: the position's entry when its
+// slot holds it for this move, else false; and a write of an entry (for this move) over whatever
+// the slot holds.
+bool readEntry(const SearchMemory& memory, uint64_t hash, SearchMemoryEntry& entry);
+void writeEntry(SearchMemory& memory, uint64_t hash, uint8_t depth, uint8_t bound, int32_t value);
+
 // The threat search marks positions without a win in the slots: the mark is the hash in an empty
 // slot (SlotEmpty), so the main search never sees it and a store replaces it.
 void markNoWin(SearchMemory& memory, uint64_t hash);
