@@ -172,8 +172,7 @@ function engineFailed(reason, detail) {
   $("engine-status").textContent = "Starting the engine again…";
   const during =
     wasThinking === "move" ? " during its move" : wasThinking ? " during the analysis" : "";
-  const next = wasThinking === "move" ? " Press Engine move to let velka move." : "";
-  say(`The engine failed${during} (${reason}); a fresh one was started.${next}`, true);
+  say(`The engine failed${during} (${reason}) and was restarted.`, true);
   setTimeout(startEngine, 250 * failuresInRow);
 }
 
@@ -288,8 +287,11 @@ async function humanMove(x, y) {
   if (state.result !== null) {
     return say("The game is over: start a new game or take back a move.", true);
   }
+  if (state.engine.status === "failed") {
+    return say("No engine is running, so the page takes no move: reload it to try again.", true);
+  }
   if (state.engine.status !== "ready") {
-    return say("Moves wait until velka's engine is ready: see the line above the board.", true);
+    return say("Moves wait until velka's engine is ready.", true);
   }
   if (state.thinking === "move") return say("velka is thinking. Press Stop to make it move now.");
   if (!state.analysing && engineToMove(state)) {

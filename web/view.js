@@ -60,7 +60,8 @@ export function boardView(state) {
   return {
     width: game.width,
     height: game.height,
-    turn: state.result === null ? sideToMove(game) : "",
+    // Whose stone the pointer shows: none while the game is over or no engine takes moves.
+    turn: state.result === null && state.engine.status === "ready" ? sideToMove(game) : "",
     showNumbers: state.showNumbers,
     points,
     winLine: line ? [line[0], line.at(-1)] : null,

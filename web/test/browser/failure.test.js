@@ -32,7 +32,9 @@ async function failDuringMove(ui, reason) {
   await ui.choose({ human: "black" });
   assert.match(await ui.turn(), /velka is thinking/);
   await failed;
-  const message = new RegExp(`engine failed during its move \\(${reason}\\); a fresh one`);
+  const message = new RegExp(
+    `^The engine failed during its move \\(${reason}\\) and was restarted`,
+  );
   assert.match(await ui.message(), message);
   await ui.page.getByText(/running in your browser/).waitFor();
   assert.equal(await ui.turn(), "White to move: velka's turn (press Engine move).");
@@ -67,7 +69,7 @@ pageTest(
     await ui.page.locator("#turn", { hasText: /could not start/ }).waitFor({ timeout: 30000 });
     assert.match(await ui.turn(), /^The engine could not start \(it hit an error\)\. Reload/);
     await ui.button("h8, empty").click();
-    assert.match(await ui.message(), /Moves wait until velka's engine is ready/);
+    assert.match(await ui.message(), /^No engine is running, so the page takes no move/);
     assert.equal((await ui.board()).stones("black").length, 0);
     assert.ok(await ui.button("Engine move").isDisabled());
   },
