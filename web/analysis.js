@@ -1,17 +1,24 @@
-// The analysis panel: what the engine reports after each depth of its search (depth, score, nodes,
-// speed, principal variation), newest first. Pointing at a line, or focusing it, shows its
-// variation on the board.
+// The analysis panel: what the engine reports after each depth of its search. The score of the
+// best line in words and as a bar, the search's figures, the best lines (1 to 5, each with its
+// score and moves; clicking one shows it on the board until clicked again, pointing at it shows it
+// while pointed at) and the depths searched so far, newest first.
 
 import { formatPoint } from "./notation.js";
+import { describeScore, smoothScore } from "./score.js";
 
-const Capitalised = { black: "Black", white: "White" };
+// Adds a parsed analysis line to `depths` ([{ depth, lines }], oldest first): the best line of a
+// depth (rank 1) starts a new one, the others join it.
+export function addReport(depths, report) {
+  if (report.rank === 1 || depths.length === 0) depths.push({ depth: report.depth, lines: [] });
+  depths.at(-1).lines.push(report);
+}
 
-// The score is the engine's view for the side to move.
-export function formatScore(score, side) {
-  const who = Capitalised[side];
-  if (score.win) return score.inMoves ? `${who} wins in ${score.inMoves}` : `${who} wins`;
-  if (score.loss) return `${who} loses`;
-  return `${who} ${score.value > 0 ? "+" : score.value < 0 ? "−" : "±"}${Math.abs(score.value)}`;
+// The score shown for the line of this rank after the depth at `index`: smoothed with the depth
+// before it (score.js).
+export function shownScore(depths, index, rank) {
+  const latest = depths[index].lines.find((line) => line.rank === rank);
+  const previous = depths[index - 1]?.lines.find((line) => line.rank === rank);
+  return latest && smoothScore(latest.score, previous?.score);
 }
 
 export function formatCount(count) {
@@ -29,54 +36,84 @@ export function formatLine(pv, height) {
   return pv.map((move) => formatPoint(move, height)).join(" ");
 }
 
-const ShownIterations = 12;
+// Not a scrolled box, which a browser would make a tab stop of its own.
+const ShownDepths = 8;
 
-// root holds the panel's fixed markup (see index.html); onPreview(pv or null) shows a variation.
-export function createAnalysisPanel(root, { onPreview }) {
+// root holds the panel's fixed markup (see index.html). onPreview(pv or null) shows a line while it
+// is pointed at; onPin(rank or null) shows one until unpinned.
+export function createAnalysisPanel(root, { onPreview, onPin }) {
   const field = (name) => root.querySelector(`[data-field="${name}"]`);
-  const pvText = field("pv");
-  const iterations = root.querySelector("ol");
-  // The lines last drawn, and how many: the panel is left alone when nothing changed.
-  let shownLines = null;
-  let shownCount = 0;
+  const lines = root.querySelector(".lines");
+  const iterations = root.querySelector(".iterations");
+  // What was last drawn: the panel is left alone when nothing changed.
+  let shown = null;
 
   function previewOnHover(node, pv) {
-    node.tabIndex = 0;
     node.addEventListener("pointerenter", () => onPreview(pv));
     node.addEventListener("pointerleave", () => onPreview(null));
-    node.addEventListener("focus", () => onPreview(pv));
-    node.addEventListener("blur", () => onPreview(null));
   }
 
-  // analysis: { lines: [...], side, height }; lines as engine.parseAnalysis gives them, oldest first.
-  function render(analysis) {
-    if (shownLines === analysis.lines && shownCount === analysis.lines.length) return;
-    shownLines = analysis.lines;
-    shownCount = analysis.lines.length;
-    const latest = analysis.lines.at(-1);
-    field("depth").textContent = latest ? latest.depth : "–";
-    field("score").textContent = latest ? formatScore(latest.score, analysis.side) : "–";
-    field("nodes").textContent = latest ? formatCount(latest.nodes) : "–";
-    field("speed").textContent = latest ? `${formatCount(latest.nps)}/s` : "–";
-    field("time").textContent = latest ? formatSeconds(latest.timeMs) : "–";
-    pvText.textContent = latest ? formatLine(latest.pv, analysis.height) : "–";
-    pvText.onpointerenter = latest ? () => onPreview(latest.pv) : null;
-    pvText.onfocus = pvText.onpointerenter;
-    // The items are drawn anew, and one taken away under the pointer sends no pointerleave.
-    const pointedAt = pvText.matches(":hover, :focus");
-    onPreview(pointedAt && latest ? latest.pv : null);
-
-    iterations.replaceChildren();
-    for (const line of analysis.lines.slice(-ShownIterations).reverse()) {
+  function drawLines(analysis, latest) {
+    lines.replaceChildren();
+    const index = analysis.depths.length - 1;
+    for (const line of latest?.lines ?? []) {
+      const score = describeScore(shownScore(analysis.depths, index, line.rank), analysis.side);
+      const button = document.createElement("button");
+      button.type = "button";
+      button.className = "line";
+      button.setAttribute("aria-pressed", String(analysis.pinned === line.rank));
+      const moves = formatLine(line.pv, analysis.height);
+      button.append(`${line.rank}. ${score.words}: `);
+      const text = document.createElement("span");
+      text.className = "line-moves";
+      text.textContent = moves;
+      button.append(text);
+      button.addEventListener("click", () =>
+        onPin(analysis.pinned === line.rank ? null : line.rank),
+      );
+      previewOnHover(button, line.pv);
       const item = document.createElement("li");
-      item.textContent = `${line.depth}: ${formatScore(line.score, analysis.side)} — ${formatLine(line.pv, analysis.height)}`;
-      previewOnHover(item, line.pv);
+      item.append(button);
+      lines.append(item);
+    }
+  }
+
+  function drawDepths(analysis) {
+    iterations.replaceChildren();
+    const { depths } = analysis;
+    for (let i = depths.length - 1; i >= Math.max(0, depths.length - ShownDepths); i--) {
+      const best = depths[i].lines[0];
+      const score = describeScore(shownScore(depths, i, best.rank), analysis.side);
+      const item = document.createElement("li");
+      item.textContent = `${depths[i].depth}: ${score.words} — ${formatLine(best.pv, analysis.height)}`;
+      previewOnHover(item, best.pv);
       iterations.append(item);
     }
   }
 
-  pvText.tabIndex = 0;
-  pvText.addEventListener("pointerleave", () => onPreview(null));
-  pvText.addEventListener("blur", () => onPreview(null));
+  // analysis: { depths (see addReport), side: the engine's side, height, pinned: a rank or null }.
+  function render(analysis) {
+    const { depths } = analysis;
+    const key = [depths, depths.length, depths.at(-1)?.lines.length, analysis.pinned];
+    if (shown !== null && key.every((part, i) => part === shown[i])) return;
+    shown = key;
+    const latest = depths.at(-1);
+    const report = latest?.lines[0];
+    const score = report && describeScore(shownScore(depths, depths.length - 1, 1), analysis.side);
+    field("score").textContent = score ? score.words : "–";
+    field("bar").style.width = `${score ? score.black * 100 : 0}%`;
+    field("chance").textContent = score
+      ? `Black's chance to win: ${Math.round(score.black * 100)} %`
+      : "";
+    field("depth").textContent = report ? report.depth : "–";
+    field("nodes").textContent = report ? formatCount(report.nodes) : "–";
+    field("speed").textContent = report ? `${formatCount(report.nps)}/s` : "–";
+    field("time").textContent = report ? formatSeconds(report.timeMs) : "–";
+    // The items are drawn anew, and one taken away under the pointer sends no pointerleave.
+    onPreview(null);
+    drawLines(analysis, latest);
+    drawDepths(analysis);
+  }
+
   return { render };
 }

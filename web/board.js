@@ -42,6 +42,7 @@ export function pointLabel(point) {
   if (point.last) parts.push("last move");
   if (point.win) parts.push("five");
   if (point.hint) parts.push("best move");
+  if (point.candidate) parts.push(`analysis line ${point.candidate}`);
   return parts.join(", ");
 }
 
@@ -145,7 +146,7 @@ export function createBoard(root, { onPlay }) {
   }
 
   // view: { width, height, turn, showNumbers, points: [{ name, content, stone, number, last, win,
-  // hint, ghost: { colour, number } }] in row order, winLine: [from, to] or null }.
+  // hint, candidate, ghost: { colour, number } }] in row order, winLine: [from, to] or null }.
   function render(view) {
     if (view.width !== width || view.height !== height) build(view.width, view.height);
     frame.classList.toggle("show-numbers", view.showNumbers);
@@ -160,7 +161,8 @@ export function createBoard(root, { onPlay }) {
       button.classList.toggle("win", Boolean(point.win));
       button.classList.toggle("hint", Boolean(point.hint));
       button.classList.toggle("forbidden", point.content === "forbidden");
-      button.firstChild.textContent = point.ghost?.number ?? point.number ?? "";
+      button.classList.toggle("candidate", Boolean(point.candidate));
+      button.firstChild.textContent = point.ghost?.number ?? point.candidate ?? point.number ?? "";
     });
     if (view.winLine === null) {
       winLine.setAttribute("visibility", "hidden");

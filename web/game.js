@@ -101,10 +101,6 @@ export function playMove(game, x, y) {
   return null;
 }
 
-export function takeBackMove(game) {
-  return game.moves.pop();
-}
-
 // A game from a list of moves, checked move by move; throws an Error with a message for the player.
 export function replayGame(width, height, rule, moves) {
   const game = createGame(width, height, rule);
@@ -124,4 +120,12 @@ export function replayGame(width, height, rule, moves) {
     playMove(game, move.x, move.y);
   }
   return game;
+}
+
+// The game's line, the moves played and those taken back, once the position holds `moves`: the
+// same line while `moves` follows it, else `moves` itself (a different move ends the old line).
+export function followLine(line, moves) {
+  const follows =
+    moves.length <= line.length && moves.every((m, i) => m.x === line[i].x && m.y === line[i].y);
+  return follows ? line : [...moves];
 }

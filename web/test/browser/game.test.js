@@ -78,27 +78,31 @@ pageTest("a whole game by mouse and keyboard, to a five on the board", async (ui
 
 const Phone = { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true };
 
-pageTest("on a phone: the board fits, touch plays, take back, velka opens", Phone, async (ui) => {
-  await newGame(ui, "black");
-  const box = await ui.page.locator(".points").boundingBox();
-  assert.ok(box.x >= 0 && box.x + box.width <= 390 && box.width > 300, JSON.stringify(box));
-  assert.ok(await ui.page.evaluate(() => document.documentElement.scrollWidth <= 390));
+pageTest(
+  "on a phone: the board fits, touch plays, take back, velka opens",
+  { context: Phone },
+  async (ui) => {
+    await newGame(ui, "black");
+    const box = await ui.page.locator(".points").boundingBox();
+    assert.ok(box.x >= 0 && box.x + box.width <= 390 && box.width > 300, JSON.stringify(box));
+    assert.ok(await ui.page.evaluate(() => document.documentElement.scrollWidth <= 390));
 
-  await ui.button("h8, empty").tap();
-  await ui.waitForTurn();
-  const first = await ui.board();
-  await ui.button(first.get("g6").content === "empty" ? "g6, empty" : "j10, empty").tap();
-  await ui.waitForTurn();
-  // The player's last stone and velka's answer to it are gone; the rest stays.
-  await ui.button("Take back").tap();
-  const taken = await ui.board();
-  assert.deepEqual(taken.stones("black"), ["h8"]);
-  assert.deepEqual(taken.stones("white"), first.stones("white"));
-  assert.match(await ui.turn(), /Black to move: your turn/);
+    await ui.button("h8, empty").tap();
+    await ui.waitForTurn();
+    const first = await ui.board();
+    await ui.button(first.get("g6").content === "empty" ? "g6, empty" : "j10, empty").tap();
+    await ui.waitForTurn();
+    // The player's last stone and velka's answer to it are gone; the rest stays.
+    await ui.button("Take back").tap();
+    const taken = await ui.board();
+    assert.deepEqual(taken.stones("black"), ["h8"]);
+    assert.deepEqual(taken.stones("white"), first.stones("white"));
+    assert.match(await ui.turn(), /Black to move: your turn/);
 
-  // Playing white: velka opens with black at once.
-  await newGame(ui, "white");
-  const opened = await ui.board();
-  assert.deepEqual([opened.stones("black").length, opened.stones("white").length], [1, 0]);
-  assert.match(await ui.turn(), /White to move: your turn/);
-});
+    // Playing white: velka opens with black at once.
+    await newGame(ui, "white");
+    const opened = await ui.board();
+    assert.deepEqual([opened.stones("black").length, opened.stones("white").length], [1, 0]);
+    assert.match(await ui.turn(), /White to move: your turn/);
+  },
+);

@@ -32,6 +32,20 @@ async function openSite() {
   return { url, browser, server };
 }
 
+// For a context's `prepare`: serves engine-worker.js with `code` run after it, the worker's own
+// script, e.g. to plant a fault in it or to log the lines it is sent. With `once`, only the first
+// worker the page starts gets it; a fresh one gets the script as built.
+export function workerWith(code, { once = false } = {}) {
+  return async (context) => {
+    let served = 0;
+    await context.route("**/engine-worker.js", async (route) => {
+      if (once && served++ > 0) return route.fallback();
+      const script = await (await route.fetch()).text();
+      await route.fulfill({ contentType: "text/javascript", body: `${script}\n${code}` });
+    });
+  };
+}
+
 // The server and the browser, started by a test file's first test and shared by the others.
 let site = null;
 after(async () => {
@@ -40,23 +54,29 @@ after(async () => {
   server?.close();
 });
 
-// A test on a freshly loaded page, like node:test's test(name, [contextOptions], body): body gets
-// the page's helpers once the engine has started, and open(address) opens another page. A console
-// error or an uncaught exception on any page fails the test.
+// A test on a freshly loaded page, like node:test's test(name, [options], body): body gets the
+// page's helpers once the engine has started, and open(address) opens another page. A console
+// error or an uncaught exception on any page fails the test. Options: `context`, the browser
+// context's options (a phone's screen); `prepare(context)`, run before the page opens (to route
+// its requests); `expectErrors`, a pattern of console errors the test causes on purpose; `ready`:
+// false to go on without waiting for the engine.
 export function pageTest(name, ...args) {
   const body = args.pop();
+  const { context: contextOptions, prepare, expectErrors, ready = true } = args[0] ?? {};
   test(name, async () => {
     site ??= openSite();
     const { url, browser } = await site;
-    const context = await browser.newContext(args[0]);
+    const context = await browser.newContext(contextOptions);
+    await prepare?.(context);
     const problems = [];
+    const problem = (text) => expectErrors?.test(text) || problems.push(text);
     const open = async (address = url) => {
       const page = await context.newPage();
-      page.on("console", (m) => m.type() === "error" && problems.push(m.text()));
-      page.on("pageerror", (error) => problems.push(error.message));
+      page.on("console", (m) => m.type() === "error" && problem(m.text()));
+      page.on("pageerror", (error) => problem(error.message));
       await page.goto(address);
-      await page.getByText(/running in your browser/).waitFor({ timeout: 60000 });
-      return helpers(page, open);
+      if (ready) await page.getByText(/running in your browser/).waitFor({ timeout: 60000 });
+      return helpers(page, open, url);
     };
     await body(await open()).finally(() => context.close());
     assert.deepEqual(problems, []);
@@ -64,10 +84,11 @@ export function pageTest(name, ...args) {
 }
 
 // What a test does on a page, as a person does it.
-function helpers(page, open) {
+function helpers(page, open, url) {
   return {
     page,
     open,
+    url,
     board: () => readBoard(page),
     turn: () => page.locator("#turn").textContent(),
     message: () => page.locator("#message").textContent(),
@@ -82,6 +103,12 @@ function helpers(page, open) {
       await page.getByLabel(/Paste a game/).fill(moves);
       await page.getByRole("button", { name: "Load" }).click();
     },
+    // The game of an address on this page, as when the player edits the address.
+    async goTo(hash) {
+      await page.evaluate((address) => {
+        location.hash = address;
+      }, hash);
+    },
     // Until velka is no longer thinking: the player's turn, or the game over.
     waitForTurn(timeout = 30000) {
       const done = page.locator("#turn", { hasText: /your turn|wins|Draw|velka's turn/ });
@@ -91,7 +118,7 @@ function helpers(page, open) {
 }
 
 // The board as read from its buttons' accessible names ("h8, black, last move"): from each
-// point's name to { content, last, five, best }.
+// point's name to { content, last, five, best, line } (line: the analysis line it starts, or 0).
 class Board extends Map {
   // The names of the points with this content ("black", "white", "forbidden", "empty").
   stones(content) {
@@ -105,7 +132,8 @@ async function readBoard(page) {
   for (const [, label] of snapshot.matchAll(/- button "([^"]+)"/g)) {
     const [name, content, ...marks] = label.split(", ");
     const [last, five, best] = ["last move", "five", "best move"].map((m) => marks.includes(m));
-    board.set(name, { content, last, five, best });
+    const line = Number(/analysis line (\d)/.exec(label)?.[1] ?? 0);
+    board.set(name, { content, last, five, best, line });
   }
   return board;
 }

@@ -1,7 +1,14 @@
 import assert from "node:assert/strict";
-import { test } from "node:test";
+import { mock, test } from "node:test";
 
-import { Engine, MaxMemoryBytes, parseAnalysis } from "../../engine.js";
+import {
+  AnswerMarginMs,
+  Engine,
+  MaxMemoryBytes,
+  QuietMs,
+  SilenceMs,
+  parseAnalysis,
+} from "../../engine.js";
 import { Rule, replayGame } from "../../game.js";
 import { parseMoves } from "../../notation.js";
 
@@ -20,9 +27,10 @@ class Port extends EventTarget {
 
 const gameOf = (text, rule = Rule.freestyle) => replayGame(15, 15, rule, parseMoves(text, 15, 15));
 
-test("analysis lines are read by key, with scores, wins in N and the variation", () => {
+test("analysis lines are read by key, with scores, wins in N, the line's rank and moves", () => {
   assert.deepEqual(parseAnalysis("depth 7 score -35 nodes 12000 nps 400000 time 30 pv 7,7 8,8"), {
     depth: 7,
+    rank: 1,
     score: { value: -35 },
     nodes: 12000,
     nps: 400000,
@@ -39,6 +47,8 @@ test("analysis lines are read by key, with scores, wins in N and the variation",
   ]) {
     assert.deepEqual(parseAnalysis(`depth 3 score ${score} nodes 1 nps 0 time 0 pv`).score, read);
   }
+  const second = parseAnalysis("depth 3 multipv 2 score loss4 nodes 1 nps 0 time 0 pv 1,2");
+  assert.deepEqual([second.rank, second.score], [2, { loss: true, inMoves: 4 }]);
   assert.equal(parseAnalysis("should be run by a manager"), null);
   assert.equal(parseAnalysis("depth 3 score 10 nodes x nps 0 time 0 pv"), null);
   assert.equal(parseAnalysis("depth 3 score 10 nodes 1 nps 0 time 0 pv 1;2"), null);
@@ -61,22 +71,76 @@ test("a think sends the whole position from the engine's side and returns the mo
   assert.deepEqual(await move, { x: 6, y: 6 });
   assert.deepEqual(depths, [1]);
 
-  // The same size again needs no START; a new game does.
-  engine.think(gameOf("h8i9g7"), 100);
-  assert.match(await port.reply(), /^INFO rule 0;/);
+  // The same size again needs no START; the think's settings go first, only when they change.
+  const weak = [
+    ["strong", 0],
+    ["level", 2],
+  ];
+  engine.think(gameOf("h8i9g7"), 100, { settings: weak });
+  assert.match(await port.reply(), /^INFO strong 0; INFO level 2; INFO rule 0;/);
+  engine.think(gameOf("h8i9g7"), 100, { settings: weak });
+  assert.match(await port.reply("1,1"), /^INFO rule 0;/);
   await port.reply("1,1");
   engine.newGame();
   const last = engine.think(gameOf(""), 100);
   assert.equal(await port.reply(), "START 15");
 
-  // Stray errors are reported; the worker failing rejects the waiting request too.
-  const errors = [];
+  // Stray errors are reported; an error in the worker fails the engine and its requests, once.
+  const [errors, failures] = [[], []];
   engine.onError = (line) => errors.push(line);
+  engine.onFailure = (...why) => failures.push(why.join(": "));
   await port.reply("OK");
   await port.reply("ERROR something odd");
-  port.dispatchEvent(Object.assign(new Event("error"), { message: "wasm failed to load" }));
-  await assert.rejects(last, /wasm failed to load/);
-  assert.deepEqual(errors, ["ERROR something odd", "wasm failed to load"]);
+  const error = Object.assign(new Event("error", { cancelable: true }), { message: "wasm trap" });
+  port.dispatchEvent(error);
+  port.dispatchEvent(error);
+  await assert.rejects(last, /it hit an error/);
+  await assert.rejects(engine.about(), /it hit an error/);
+  assert.deepEqual(errors, ["ERROR something odd"]);
+  assert.deepEqual(failures, ["it hit an error: wasm trap"]);
+  assert.ok(error.defaultPrevented);
+  assert.equal(await port.reply(), "");
+});
+
+test("an engine that answers late or falls silent has failed", async (t) => {
+  t.mock.timers.enable({ apis: ["setInterval", "Date"] });
+  const started = () => {
+    const port = new Port();
+    const engine = new Engine(port);
+    const failures = [];
+    engine.onFailure = (reason) => failures.push(reason);
+    return { port, engine, failures };
+  };
+
+  // A think has its time and the margin; a quiet engine is asked ABOUT, which resets the clock of
+  // silence when answered, and fails it when not.
+  const { port, engine, failures } = started();
+  const move = engine.think(gameOf("h8"), 20000);
+  await port.reply();
+  assert.match(await port.reply("OK"), /DONE$/);
+  t.mock.timers.tick(QuietMs + 500);
+  assert.equal(await port.reply(), "ABOUT");
+  t.mock.timers.tick(SilenceMs - 1000);
+  await port.reply('name="velka"');
+  t.mock.timers.tick(QuietMs + 500);
+  assert.equal(await port.reply(), "ABOUT");
+  t.mock.timers.tick(SilenceMs);
+  assert.deepEqual(failures, []);
+  t.mock.timers.tick(1000);
+  await assert.rejects(move, /stopped answering/);
+  assert.deepEqual(failures, ["it stopped answering"]);
+
+  // Answering pings does not stretch a think past its time and the margin.
+  const late = started();
+  const lateMove = late.engine.think(gameOf("h8"), 3000);
+  await late.port.reply();
+  await late.port.reply("OK");
+  for (let ms = 0; ms < 3000 + AnswerMarginMs; ms += 1000) {
+    t.mock.timers.tick(1000);
+    await late.port.reply("MESSAGE depth 1 score 0 nodes 1 nps 1 time 1 pv 1,1");
+  }
+  t.mock.timers.tick(1000);
+  await assert.rejects(lateMove, /did not answer in time/);
 });
 
 test("stop sends YXSTOP to a running think, and to a think still queued once it starts", async () => {

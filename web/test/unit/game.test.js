@@ -1,7 +1,15 @@
 import assert from "node:assert/strict";
 import { test } from "node:test";
 
-import { Rule, createGame, gameResult, playMove, replayGame, sideToMove } from "../../game.js";
+import {
+  Rule,
+  createGame,
+  followLine,
+  gameResult,
+  playMove,
+  replayGame,
+  sideToMove,
+} from "../../game.js";
 import { formatPoint, parseMoves } from "../../notation.js";
 
 const replay = (text, rule = Rule.freestyle) => replayGame(15, 15, rule, parseMoves(text, 15, 15));
@@ -51,4 +59,19 @@ test("moves alternate from black; taken points, points off the board and moves p
   assert.match(playMove(game, 15, 0), /off the board/);
   assert.throws(() => replay("h8i9h8"), /Move 3, h8, is on a point already taken by move 1/);
   assert.throws(() => replay(`${Five}o15`), /already over after move 9; move 10, o15/);
+});
+
+test("the game's line stays while the position follows it, and a different move cuts it", () => {
+  const line = replay("h8i9j10k11").moves;
+  const at = (text) => followLine(line, replay(text).moves);
+  assert.equal(at("h8i9"), line);
+  assert.equal(at(""), line);
+  assert.equal(at("h8i9j10k11"), line);
+  // The new line is a copy: the position's moves grow on their own.
+  for (const text of ["h8i9a1", "h8i9j10k11l12"]) {
+    const moves = replay(text).moves;
+    const cut = followLine(line, moves);
+    assert.deepEqual(cut, moves);
+    assert.notEqual(cut, moves);
+  }
 });
