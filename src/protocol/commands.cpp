@@ -305,7 +305,7 @@ void handleInfo(Game& game, const char* line) {
         std::atomic<int32_t>& setting;
         Effect effect;
     };
-    const std::array<NumericKey, 12> numericKeys{{
+    const std::array<NumericKey, 13> numericKeys{{
         {"timeout_turn", settings.timeout_turn, Effect::Budget},
         {"timeout_match", settings.timeout_match, Effect::MatchLimitSent},
         {"max_memory", settings.max_memory, Effect::None},
@@ -318,6 +318,7 @@ void handleInfo(Game& game, const char* line) {
         {"thread_num", settings.thread_num, Effect::None},
         {"multipv", settings.multipv, Effect::None},
         {"strong", settings.strong, Effect::None},
+        {"level", settings.level, Effect::None},
     }};
     for (const NumericKey& numeric : numericKeys) {
         if (!matchKeyword(key, numeric.name)) continue;

@@ -41,6 +41,8 @@ search::SearchLimits limitsFromSettings(const ManagerSettings& settings) {
     if (maxNodes > 0) limits.nodeLimit = static_cast<uint64_t>(maxNodes);
     limits.multiPv = std::clamp(readSetting(settings.multipv), 1, search::MaxMultiPv);
     limits.strong = readSetting(settings.strong) != 0;
+    const int32_t level = readSetting(settings.level);
+    limits.level = level >= 1 && level <= static_cast<int32_t>(search::Levels.size()) ? level : 0;
     return limits;
 }
 

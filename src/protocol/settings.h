@@ -27,6 +27,7 @@ struct ManagerSettings {
     std::atomic<int32_t> thread_num{1};         // search threads (clamped when a think starts)
     std::atomic<int32_t> multipv{1};            // the best moves each analysis report lists
     std::atomic<int32_t> strong{0};             // 1: the strong search decides the moves
+    std::atomic<int32_t> level{0};              // a weaker level, 1 .. 5; 0: full strength
     std::array<char, FolderCapacity> folder{};  // stored only; the command loop alone touches it
 };
 

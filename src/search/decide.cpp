@@ -1,7 +1,9 @@
 #include "search/decide.h"
 
+#include <algorithm>
 #include <array>
 
+#include "board/random.h"
 #include "board/spiral.h"
 #include "patterns/pattern_table.h"
 #include "search/forbidden.h"
@@ -12,18 +14,42 @@ namespace {
 
 using patterns::RuleVariant;
 
+// Levels are recipes on the main search: a level chooses it whatever the strong setting says.
+bool usesStrongSearch(const SearchLimits& limits) {
+    return limits.strong && limits.level == 0;
+}
+
+// A weaker level's move in place of the main search's best, now and then: one picked at random
+// among the first of the root list, unless the search won or had one move only.
+int32_t weakerMove(const Player& player, const Level& level, int32_t best) {
+    const std::span<const int32_t> roots = rootMoves(player.main);
+    if (player.main.thinking.won || roots.size() < 2) return best;
+    if (static_cast<int32_t>(board::nextRandom() % 1000) >= level.weakerMovePerMille) return best;
+    const auto choice = std::min(roots.size(), static_cast<size_t>(level.weakerMoveChoice));
+    return roots[board::nextRandom() % choice];
+}
+
 // The four stages, first cell wins: opening rule, forced win by fours, main search, spiral. The
-// strong search takes the main search's place, and the opening rule's but on the empty board.
+// strong search takes the main search's place, and the opening rule's but on the empty board; a
+// weaker level cuts the main search short and may skip the forced win or take a weaker move.
 int32_t decideWith(Player& player, board::EngineBoard& b, ThreatSearchKind threatKind,
                    RuleVariant variant, const SearchLimits& limits) {
+    const Level* level = limits.level > 0 ? &Levels[limits.level - 1] : nullptr;
+    const bool strong = usesStrongSearch(limits);
     int32_t cell = openingMove(b);
-    if (limits.strong && b.ownCount + b.opponentCount > 0) cell = board::NoCell;
-    if (cell < 0) cell = threatMove(player.threats, b, player.memory, player.control, threatKind);
-    if (cell < 0 && limits.strong) {
+    if (strong && b.ownCount + b.opponentCount > 0) cell = board::NoCell;
+    if (cell < 0 && (level == nullptr || level->threatSearch)) {
+        cell = threatMove(player.threats, b, player.memory, player.control, threatKind);
+    }
+    if (cell < 0 && strong) {
         cell = strong::strongBestMove(player.strong, player.memory, player.control, b, variant,
                                       limits);
     } else if (cell < 0) {
-        cell = searchBestMove(player.main, player.memory, player.control, b, variant, limits);
+        SearchLimits levelLimits = limits;
+        if (level != nullptr) levelLimits.maxDepth = std::min(limits.maxDepth, level->maxDepth);
+        cell = searchBestMove(player.main, player.memory, player.control, b, variant,
+                              levelLimits);
+        if (cell >= 0 && level != nullptr) cell = weakerMove(player, *level, cell);
     }
     if (cell < 0) cell = firstFreeSpiralCell(b);
     return cell;
@@ -71,7 +97,7 @@ constexpr std::array<Decision, RuleVariantCount> Decisions{decideFreestyle, deci
 }  // namespace
 
 void setThreads(Player& player, const SearchLimits& limits, int32_t requested) {
-    if (limits.strong) {
+    if (usesStrongSearch(limits)) {
         strong::setStrongThreads(player.strong, requested);
     } else {
         setSearchThreads(player.main, requested);
@@ -79,8 +105,8 @@ void setThreads(Player& player, const SearchLimits& limits, int32_t requested) {
 }
 
 uint64_t threadsMemory(const Player& player, const SearchLimits& limits) {
-    return limits.strong ? strong::strongThreadsMemory(player.strong)
-                         : searchThreadsMemory(player.main);
+    return usesStrongSearch(limits) ? strong::strongThreadsMemory(player.strong)
+                                    : searchThreadsMemory(player.main);
 }
 
 int32_t decideMove(Player& player, board::EngineBoard& b, RuleVariant variant,

@@ -1,6 +1,7 @@
 // The move decision per rule: opening rule, forced win by fours, main search, spiral fallback.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "board/board.h"
@@ -12,6 +13,25 @@
 #include "search/threat.h"
 
 namespace velka::search {
+
+// The engine's weaker levels, for players who want an opponent they can beat: fixed recipes on the
+// main search, from 1 (a beginner's) up. Each searches so deep at most, looks for wins by fours or
+// not, and now and then (per mille) plays a move picked at random among the first few of its root
+// list (those it found best and the next by their value as moves) instead of the best; never a
+// forced reply, a found win, an illegal move or a Renju foul.
+struct Level {
+    int32_t maxDepth;
+    bool threatSearch;
+    int32_t weakerMovePerMille;
+    int32_t weakerMoveChoice;  // among the first this many root moves
+};
+inline constexpr std::array<Level, 5> Levels = {{
+    {1, false, 400, 8},
+    {3, false, 200, 4},
+    {5, true, 60, 3},
+    {8, true, 0, 1},
+    {MaxSearchDepth, true, 0, 1},
+}};
 
 // Everything one player's move decisions keep: the clock and what else a think answers to, the
 // memory, the main search and the strong search with their threads, and the threat search's line

@@ -52,6 +52,8 @@ struct SearchLimits {
     int32_t multiPv = 1;
     // The move decision's search: the strong search instead of the main search.
     bool strong = false;
+    // A weaker level for players, 1 .. LevelCount (decide.h), or 0 for full strength.
+    int32_t level = 0;
 };
 
 struct SearchStats {

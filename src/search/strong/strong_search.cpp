@@ -93,8 +93,7 @@ int32_t orderScore(const StrongThread& t, int32_t side, int32_t cell, int32_t pl
     int32_t score = OwnLevelOrder[levelOf(pb, side, cell)] +
                     OtherLevelOrder[levelOf(pb, side ^ 3, cell)] + 2 * shapeValue(pb, side, cell) +
                     shapeValue(pb, side ^ 3, cell) + t.history[side - 1][cell] / 8;
-    const PlyState& state = t.stack[ply];
-    if (cell == state.killers[0] || cell == state.killers[1]) score += KillerOrder;
+    if (t.killers[ply].contains(cell)) score += KillerOrder;
     return score;
 }
 
@@ -224,16 +223,6 @@ int32_t quiescence(StrongThread& t, int32_t alpha, int32_t beta, int32_t ply, in
     return best;
 }
 
-void rememberCut(StrongThread& t, int32_t side, int32_t ply, int32_t move, int32_t depth) {
-    PlyState& state = t.stack[ply];
-    if (state.killers[0] != move) {
-        state.killers[1] = state.killers[0];
-        state.killers[0] = move;
-    }
-    int16_t& h = t.history[side - 1][move];
-    h = static_cast<int16_t>(std::min(HistoryLimit, h + depth * depth));
-}
-
 template <bool Pv>
 int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int32_t ply) {
     PatternBoard& pb = t.pb;
@@ -314,9 +303,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         if (i == 0) {
             v = -search<Pv>(t, childDepth, -beta, -alpha, ply + 1);
         } else {
-            const int32_t reduction = quiet && depth >= ReductionDepth && i >= ReductionMoveIndex
-                                          ? (i >= DeepReductionMoveIndex ? 2 : 1)
-                                          : 0;
+            const int32_t reduction = lateMoveReduction(depth, i, quiet);
             v = -search<false>(t, childDepth - reduction, -alpha - 1, -alpha, ply + 1);
             if (v > alpha && reduction > 0) {
                 v = -search<false>(t, childDepth, -alpha - 1, -alpha, ply + 1);
@@ -335,7 +322,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
                 if (Pv) extendLine(t, ply, m);
                 if (v >= beta) {
                     bound = BoundLower;
-                    if (quiet) rememberCut(t, side, ply, m, depth);
+                    if (quiet) rememberCut(t.killers[ply], t.history, side, m, depth);
                     break;
                 }
             }
@@ -422,7 +409,7 @@ void prepareThread(StrongThread& t, StrongSearch& search, const board::EngineBoa
     t.completedDepth = 0;
     t.resultScore = 0;
     for (auto& side : t.history) side.fill(0);
-    for (PlyState& state : t.stack) state.killers = {NoCell, NoCell};
+    t.killers.fill(Killers{});
     // The root moves: the engine's five, or the block of the other side's four, alone; against an
     // open three what stops it and the engine's fours; else every candidate it may play. Best
     // first by the move order.

@@ -14,6 +14,7 @@
 #include "patterns/rule_variant.h"
 #include "search/main_search.h"
 #include "search/memory.h"
+#include "search/strong/history.h"
 #include "search/strong/parameters.h"
 #include "search/strong/pattern_board.h"
 #include "search/think_control.h"
@@ -21,11 +22,6 @@
 namespace velka::search::strong {
 
 struct StrongSearch;
-
-// What the search keeps per ply of the line under way.
-struct PlyState {
-    std::array<int32_t, 2> killers{board::NoCell, board::NoCell};
-};
 
 // A node's moves with their order scores, picked best first.
 struct MoveList {
@@ -61,9 +57,8 @@ struct StrongThread {
     PatternBoard pb;
     StrongSearch* owner = nullptr;
     bool helper = false;
-    // Per colour, per cell: how often a move there cut a search off, weighted by depth.
-    std::array<std::array<int16_t, board::MaxCells>, 2> history;
-    std::array<PlyState, MaxStrongPly + 4> stack;
+    History history;
+    std::array<Killers, MaxStrongPly + 4> killers;  // per ply
     std::array<MoveList, MaxStrongPly + 4> moves;
     // The principal variation: pv[p][p..pvEnd[p]) is the line below the node at ply p.
     std::array<std::array<int16_t, MaxStrongPly + 4>, MaxStrongPly + 4> pv;
