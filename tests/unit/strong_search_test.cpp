@@ -1,0 +1,196 @@
+// The strong search's pieces that can be checked exactly (history, reductions, the evaluation's
+// turn), its victories by threats on positions with known forced wins and on ones that only look
+// like them, under each rule, and what its moves must be.
+#include "search/strong/strong_search.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "search/decide.h"
+#include "search/forbidden.h"
+#include "search/strong/evaluation.h"
+#include "search/strong/history.h"
+#include "search/strong/threat_space.h"
+#include "search_test_board.h"
+
+namespace velka::search::strong {
+namespace {
+
+using patterns::RuleVariant;
+using testing::at;
+
+TEST(History, KillersKeepTheLatestTwoAndHistoryGrowsByDepthSquaredUpToItsLimit) {
+    Killers killers;
+    static History history{};
+    rememberCut(killers, history, 1, 40, 3);
+    rememberCut(killers, history, 1, 41, 2);
+    rememberCut(killers, history, 1, 41, 5);  // already first: the second stays
+    EXPECT_EQ(killers.cells[0], 41);
+    EXPECT_EQ(killers.cells[1], 40);
+    EXPECT_TRUE(killers.contains(40) && !killers.contains(42));
+    EXPECT_EQ(history[0][40], 9);
+    EXPECT_EQ(history[0][41], 4 + 25);
+    EXPECT_EQ(history[1][41], 0);
+    for (int32_t i = 0; i < 1000; ++i) rememberCut(killers, history, 2, 7, 40);
+    EXPECT_EQ(history[1][7], HistoryLimit);
+}
+
+TEST(Reductions, OnlyLateQuietMovesAndNeverBelowTheHorizon) {
+    for (int32_t depth = 1; depth <= MaxStrongDepth; ++depth) {
+        for (int32_t index = 0; index < 60; ++index) {
+            const int32_t r = lateMoveReduction(depth, index, true);
+            EXPECT_GE(depth - 1 - r, 0) << depth << " " << index;
+            EXPECT_EQ(lateMoveReduction(depth, index, false), 0);
+            if (index < ReductionMoveIndex || depth < ReductionDepth) {
+                EXPECT_EQ(r, 0);
+            }
+            if (index > 0) {
+                EXPECT_GE(r, lateMoveReduction(depth, index - 1, true));
+            }
+        }
+    }
+}
+
+PatternBoard& patternBoard(RuleVariant variant, int32_t black = 1) {
+    static PatternBoard pb;
+    board::engineBoard.firstPlayer = black;
+    resetPatternBoard(pb, board::engineBoard, variant);
+    return pb;
+}
+
+// The side to move gets the tempo: on the empty board and on a position that looks the same to
+// either colour, both colours score the same; the weights of what the side to move makes and of
+// what the other side makes differ, so swapping the colours of a lopsided position changes the
+// score.
+TEST(Evaluation, CountsWhoseMoveItIs) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    testing::freshBoard(15, 15);
+    EXPECT_EQ(evaluate(patternBoard(RuleVariant::Freestyle), 1), Weights.tempo);
+    testing::placeRows(5, 5, {"XX.", "...", ".OO"});
+    const PatternBoard& even = patternBoard(RuleVariant::Freestyle);
+    EXPECT_EQ(evaluate(even, 1), evaluate(even, 2));
+    testing::placeRows(5, 9, {"XXX"});
+    const PatternBoard& ahead = patternBoard(RuleVariant::Freestyle);
+    EXPECT_GT(evaluate(ahead, 1), evaluate(ahead, 2));
+}
+
+// A win, none, or whatever the search finds but not through the cell (6, 6).
+enum class Expect { Win, NoWin, NotThroughTheCross };
+
+struct Position {
+    const char* what;
+    RuleVariant variant;
+    int32_t black;                  // Renju: the colour that plays black
+    std::vector<std::string> rows;  // from (3, 3): X the attacker (colour 1), O the defender
+    Expect expect;
+};
+
+// Victories by threats for colour 1 to move: found where they are, each first move one that makes
+// a threat, and not claimed where the defender has an answer.
+TEST(ThreatSpace, VictoriesByThreatsAndPositionsThatOnlyLookLikeOne) {
+    const std::vector<std::string> cross = {".......", "...X...", "...X...", ".XX....", "......."};
+    const Position cases[] = {
+        {"two open twos crossing: a double three", RuleVariant::Freestyle, 1, cross, Expect::Win},
+        {"... in exact five too", RuleVariant::ExactFive, 1, cross, Expect::Win},
+        {"... but a defender's open three comes first",
+         RuleVariant::Freestyle,
+         1,
+         {".......", "...X...", "...X...", ".XX....", ".......", "......O", "......O", "......O"},
+         Expect::NoWin},
+        {"... and a defender's four answers it",
+         RuleVariant::Freestyle,
+         1,
+         {"O......", "O..X...", "O..X...", ".XX....", "......."},
+         Expect::NoWin},
+        {"... and a defender's four that makes an open three answers it",
+         RuleVariant::Freestyle,
+         1,
+         {"......XOOO.", "...X......O", "...X......O", ".XX........", "..........."},
+         Expect::NoWin},
+        {"a three and a four by turns",
+         RuleVariant::Freestyle,
+         1,
+         {"OXXX...", ".......", "...X...", "...X...", "......."},
+         Expect::Win},
+        {"a lone open two is no win",
+         RuleVariant::Freestyle,
+         1,
+         {".XX....", ".......", "..O.."},
+         Expect::NoWin},
+        {"Renju: the double three is forbidden to black", RuleVariant::Renju, 1, cross,
+         Expect::NotThroughTheCross},
+        {"... and allowed to white", RuleVariant::Renju, 2, cross, Expect::Win},
+        {"exact five: a line that can only become six is no four",
+         RuleVariant::ExactFive,
+         1,
+         {"XXX.XX.X", ".......", "......."},
+         Expect::NoWin},
+    };
+    SearchMemory memory;
+    sizeMemoryWithWorkingSet(memory, 16u << 20, 0);
+    for (const Position& c : cases) {
+        SCOPED_TRACE(c.what);
+        patterns::buildPatternTables(c.variant);
+        testing::freshBoard(15, 15);
+        for (size_t row = 0; row < c.rows.size(); ++row) {
+            testing::placeRows(3, 3 + static_cast<int32_t>(row), {c.rows[row]});
+        }
+        PatternBoard& pb = patternBoard(c.variant, c.black);
+        wipeMemory(memory);
+        ThreatBudget budget{0, 1000000, 0};
+        int32_t move = board::NoCell;
+        const int32_t plies = findVct(pb, memory, 1, 21, budget, move);
+        if (c.expect == Expect::NotThroughTheCross) {
+            EXPECT_NE(move, at(6, 6));
+        } else {
+            EXPECT_EQ(plies > 0, c.expect == Expect::Win);
+        }
+        if (plies > 0) {
+            EXPECT_EQ(plies % 2, 1);
+            EXPECT_GE(levelOf(pb, 1, move), LevelThree);
+            EXPECT_TRUE(mayPlay(pb, move, 1));
+        }
+        EXPECT_EQ(pb.board.hash, board::engineBoard.hash);
+    }
+}
+
+int32_t strongMove(RuleVariant variant, int32_t black = 1, int32_t depth = 6) {
+    Player& player = testing::player();
+    board::takeCensus(board::CellOwn);
+    board::engineBoard.firstPlayer = black;
+    wipeMemory(player.memory);
+    SearchLimits limits{depth, false, 0};
+    limits.strong = true;
+    return strongBestMove(player.strong, player.memory, player.control, board::engineBoard, variant,
+                          limits);
+}
+
+// Whatever else it sees, the search blocks a four, stops an open three (or answers with a four of
+// its own), and keeps Renju black off its forbidden points, even where every move loses.
+TEST(StrongSearch, AnswersFoursAndOpenThreesAndKeepsBlackOffForbiddenPoints) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    testing::freshMemory();
+    testing::freshBoard(15, 15);
+    testing::placeRows(3, 3, {"XOOOO."});
+    testing::placeRows(3, 9, {"X.X.X"});
+    EXPECT_EQ(strongMove(RuleVariant::Freestyle), at(8, 3));
+
+    testing::freshBoard(15, 15);
+    testing::placeRows(4, 4, {"..OOO..", ".......", "X..X..."});
+    const int32_t move = strongMove(RuleVariant::Freestyle);
+    board::setCell(move, board::CellOwn);
+    PatternBoard& pb = patternBoard(RuleVariant::Freestyle);
+    EXPECT_EQ(cellsAt(pb, 2, LevelFlexFour).count, 0) << move;
+
+    patterns::buildPatternTables(RuleVariant::Renju);
+    testing::freshBoard(15, 15);
+    testing::placeRows(5, 5, {"..X", "..X", "XX.", "...", "OOOO"});
+    const int32_t black = strongMove(RuleVariant::Renju);
+    EXPECT_NE(black, board::NoCell);
+    EXPECT_FALSE(search::forbiddenIfPlayed(board::engineBoard, black, board::CellOwn));
+}
+
+}  // namespace
+}  // namespace velka::search::strong
