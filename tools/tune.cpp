@@ -41,7 +41,7 @@ struct Options {
     patterns::RuleVariant variant = patterns::RuleVariant::Freestyle;
     int32_t size = 15;
     int32_t skip = 6;
-    double scale = 300;
+    double scale = search::strong::EvaluationScale;
     double l2 = 1e-7;  // pull towards 0, per squared weight
 };
 
@@ -147,7 +147,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no positions read\n");
         return 1;
     }
-    const search::strong::EvaluationWeights& now = search::strong::Weights;
+    const search::strong::EvaluationWeights& now =
+        search::strong::Weights[static_cast<int32_t>(options.variant)];
     std::array<double, WeightCount> w{};
     for (int32_t f = 0; f < FeatureCount; ++f) {
         w[f] = now.own[f];

@@ -10,11 +10,12 @@
 namespace velka::search::strong {
 
 inline int32_t evaluate(const PatternBoard& pb, int32_t side) {
+    const EvaluationWeights& weights = Weights[static_cast<int32_t>(pb.variant)];
     const Features& own = pb.features[side - 1];
     const Features& other = pb.features[2 - side];
-    int32_t score = Weights.tempo;
+    int32_t score = weights.tempo;
     for (int32_t f = 0; f < FeatureCount; ++f) {
-        score += Weights.own[f] * own[f] - Weights.other[f] * other[f];
+        score += weights.own[f] * own[f] - weights.other[f] * other[f];
     }
     return score < -MaxEvaluation ? -MaxEvaluation : score > MaxEvaluation ? MaxEvaluation : score;
 }

@@ -111,8 +111,9 @@ void allMoves(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, Mo
     }
 }
 
-// The other side can make an open four (or two fours) next: the moves after which it no longer
-// can (each is tried), and the side's own fours, which it must answer first.
+// The other side can make an open four (or two fours) next: the moves that may stop it, and the
+// side's own fours, which it must answer first. A move that does not stop it loses at once in the
+// child, for less than trying it here would cost.
 void defences(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, bool withFours,
               MoveList& moves) {
     PatternBoard& pb = t.pb;
@@ -133,11 +134,9 @@ void defences(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, bo
         const int32_t cell = stops[i];
         bool listed = false;
         for (int32_t j = 0; j < ownFours && !listed; ++j) listed = moves.cells[j] == cell;
-        if (listed || !mayPlay(pb, cell, side)) continue;
-        playStone(pb, cell, side);
-        const bool stopped = cellsAt(pb, other, LevelFlexFour).count == 0;
-        undoStone(pb);
-        if (stopped) moves.add(cell, orderScore(t, side, cell, ply, memoryMove));
+        if (!listed && mayPlay(pb, cell, side)) {
+            moves.add(cell, orderScore(t, side, cell, ply, memoryMove));
+        }
     }
 }
 
@@ -220,6 +219,11 @@ int32_t quiescence(StrongThread& t, int32_t alpha, int32_t beta, int32_t ply, in
             if (v >= beta) break;
         }
     }
+    // The side's own fours were left out: before a loss is claimed, they may still win first.
+    if (best <= -MateBound) {
+        const int32_t win = vcfScore(t, side, ply);
+        if (win != Infinite) return win;
+    }
     return best;
 }
 
@@ -291,7 +295,9 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     const int32_t moveLimit = forced != NoCell || defending ? moves.count
                               : Pv                          ? PvMoveLimit
                                                             : InnerMoveLimit;
-    for (int32_t i = 0; i < moves.count && i < moveLimit; ++i) {
+    // While every move searched loses, the rest are searched too: a loss is claimed only where
+    // it is proven, never for want of a move left out.
+    for (int32_t i = 0; i < moves.count && (i < moveLimit || best <= -MateBound); ++i) {
         const int32_t m = moves.pick(i);
         const bool quiet =
             forced == NoCell && !defending && m != memoryMove && isQuiet(pb, side, m);
