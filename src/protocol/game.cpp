@@ -61,6 +61,7 @@ void initGameBoard(Game& game, int32_t width, int32_t height) {
     board::buildWindowOffsets(width);
     sizeMemory(game, limitsFromSettings(game.settings));
     search::startGameClock(game.player.control.clock);
+    game.player.levelChance.state = static_cast<uint64_t>(search::clockMs());
     game.boardReady = true;
 }
 

@@ -21,12 +21,15 @@ bool usesStrongSearch(const SearchLimits& limits) {
 
 // A weaker level's move in place of the main search's best, now and then: one picked at random
 // among the first of the root list, unless the search won or had one move only.
-int32_t weakerMove(const Player& player, const Level& level, int32_t best) {
+int32_t weakerMove(Player& player, const Level& level, int32_t best) {
     const std::span<const int32_t> roots = rootMoves(player.main);
     if (player.main.thinking.won || roots.size() < 2) return best;
-    if (static_cast<int32_t>(board::nextRandom() % 1000) >= level.weakerMovePerMille) return best;
+    board::Random& chance = player.levelChance;
+    if (static_cast<int32_t>(board::nextRandom(chance) % 1000) >= level.weakerMovePerMille) {
+        return best;
+    }
     const auto choice = std::min(roots.size(), static_cast<size_t>(level.weakerMoveChoice));
-    return roots[board::nextRandom() % choice];
+    return roots[board::nextRandom(chance) % choice];
 }
 
 // The four stages, first cell wins: opening rule, forced win by fours, main search, spiral. The
@@ -47,8 +50,7 @@ int32_t decideWith(Player& player, board::EngineBoard& b, ThreatSearchKind threa
     } else if (cell < 0) {
         SearchLimits levelLimits = limits;
         if (level != nullptr) levelLimits.maxDepth = std::min(limits.maxDepth, level->maxDepth);
-        cell = searchBestMove(player.main, player.memory, player.control, b, variant,
-                              levelLimits);
+        cell = searchBestMove(player.main, player.memory, player.control, b, variant, levelLimits);
         if (cell >= 0 && level != nullptr) cell = weakerMove(player, *level, cell);
     }
     if (cell < 0) cell = firstFreeSpiralCell(b);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "board/board.h"
+#include "board/random.h"
 #include "patterns/rule_variant.h"
 #include "search/main_search.h"
 #include "search/memory.h"
@@ -42,6 +43,9 @@ struct Player {
     MainSearch main;
     strong::StrongSearch strong;
     ThreatSearch threats;
+    // The weaker levels' draws: seeded once per game, so that the shared sequence, reseeded from
+    // the wall clock's second at every move, neither repeats them nor is disturbed by them.
+    board::Random levelChance;
 };
 
 // The threads of the search the limits choose, as setSearchThreads sets them; and what they add

@@ -4,7 +4,9 @@
 // full board. (Positions with one right answer: limits_test.)
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "engine_process.h"
@@ -19,7 +21,9 @@ constexpr int TurnLatenessNative = 1000;  // what lateness() allows an unsanitiz
 // drawn game from slowing the suite down. With a match clock (matchMs) each hears its time left
 // before every move and is charged each answer's time, measured here from the request to the
 // answer: neither may run out, however long the game.
-void playGame(int side, int rule, int threads, int matchMs = 0) {
+// Each engine may hear INFO lines of its own after the others (`info`, one per engine).
+void playGame(int side, int rule, int threads, int matchMs = 0,
+              const std::array<std::string, 2>& info = {}) {
     EngineProcess engines[2];
     int64_t left[2] = {matchMs, matchMs};
     const std::string turn = std::to_string(matchMs != 0 ? matchMs : TurnMs);
@@ -32,6 +36,8 @@ void playGame(int side, int rule, int threads, int matchMs = 0) {
                        matchMs != 0 ? "INFO timeout_match " + turn
                                     : std::string("INFO time_left 100000000")});
     }
+    for (int i = 0; i < 2; ++i)
+        if (!info[i].empty()) engines[i].send("INFO " + info[i]);
     Referee board(side, side, rule);
     std::optional<Move> last;
     int moves = 0;
@@ -80,6 +86,38 @@ TEST(SelfPlay, ExactFive7TwoThreadsUntilTheBoardIsFull) {
 }
 TEST(SelfPlay, AThreeSecondMatchClockIsNeverOverrun) {
     playGame(15, 0, 1, 3000);
+}
+
+// The weaker levels for players pick a weaker move now and then: never an illegal one, never a
+// Renju foul for black, whoever plays black.
+TEST(SelfPlay, LevelsPlayLegalMovesUnderRenju) {
+    playGame(15, 4, 1, 0, {"level 1", "level 2"});
+    playGame(15, 4, 1, 0, {"level 4", "level 3"});
+}
+
+// The lowest level does not always answer a position the same way, where the full strength does
+// (up to a node limit that makes it repeatable): twenty answers to one quiet middle game.
+TEST(Levels, TheLowestLevelVariesItsAnswerAndFullStrengthDoesNot) {
+    for (const int level : {1, 0}) {
+        EngineProcess engine;
+        ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+        expectAnswers(engine, {"START 15 => OK", "INFO timeout_turn 5000", "INFO max_node 20000",
+                               "INFO level " + std::to_string(level)});
+        std::set<std::string> answers;
+        for (int i = 0; i < 20; ++i) {
+            Referee board(15, 15);
+            board.sendBoard(engine, QuietOwn, QuietOpponent);
+            const std::optional<Move> m = board.engineMove(engine);
+            ASSERT_TRUE(m);
+            answers.insert(text(*m));
+        }
+        if (level == 1) {
+            EXPECT_GE(answers.size(), 2U);
+        } else {
+            EXPECT_EQ(answers.size(), 1U);
+        }
+        endEngine(engine);
+    }
 }
 
 }  // namespace
