@@ -16,8 +16,11 @@ namespace {
 using board::NoCell;
 using patterns::RuleVariant;
 
-// The clock and the stop requests are read at every ClockCheckNodes-th node.
-constexpr uint32_t ClockCheckNodes = 1024;
+// The clock and the stop requests are read at every ClockCheckNodes-th node. A node may run a
+// search for fours of a few hundred positions, and the first think of a process touches its
+// table's pages for the first time: a thousand nodes could then take a third of a second, past a
+// short turn's end. A clock read costs a few tens of nanoseconds, well under a node's time / 64.
+constexpr uint32_t ClockCheckNodes = 64;
 // The stack a helper touches: the searches' recursion with room to spare.
 constexpr uint64_t HelperStackBytesUsed = uint64_t{1} << 20;
 
