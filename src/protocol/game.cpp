@@ -46,13 +46,19 @@ search::SearchLimits limitsFromSettings(const ManagerSettings& settings) {
     return limits;
 }
 
-// The table for the limit now set, beside what the threads of the search the limits choose add.
-// The limit is a byte count; a negative INFO value reads as a large unsigned limit, as the
-// manager's 32-bit field would.
+// The table for the limit now set, beside what the threads of the search the limits choose add,
+// and no larger than the move's time budget can fill; with a node limit, as large as the limit
+// allows, so that a think to a node limit goes the same way under any clock. The limit is a byte
+// count; a negative INFO value reads as a large unsigned limit, as the manager's 32-bit field
+// would.
 void sizeMemory(Game& game, const search::SearchLimits& limits) {
     search::Player& player = game.player;
+    const int largest = limits.nodeLimit != 0
+                            ? search::MaxMemoryLog2
+                            : search::tableLog2ForTurn(player.control.clock.turnBudget.load(),
+                                                       readSetting(game.settings.thread_num));
     search::sizeMemory(player.memory, static_cast<uint32_t>(readSetting(game.settings.max_memory)),
-                       search::threadsMemory(player, limits));
+                       search::threadsMemory(player, limits), largest);
 }
 
 void initGameBoard(Game& game, int32_t width, int32_t height) {

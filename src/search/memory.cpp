@@ -1,5 +1,6 @@
 #include "search/memory.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -64,16 +65,18 @@ bool exceedsLimit(int k, uint64_t used, uint32_t limit) {
 // The working set is read only after the old table has been released, so that its pages no
 // longer count against the limit; tests pass a fixed value instead.
 size_t resize(SearchMemory& memory, uint32_t limit, uint64_t reserve, bool measure,
-              uint64_t givenWorkingSet) {
-    if (memory.sized && limit == memory.lastLimit && reserve == memory.lastReserve) {
+              uint64_t givenWorkingSet, int largestLog2) {
+    if (memory.sized && limit == memory.lastLimit && reserve == memory.lastReserve &&
+        largestLog2 == memory.lastLargestLog2) {
         return memory.size;
     }
     releaseMemory(memory);
     memory.lastLimit = limit;
     memory.lastReserve = reserve;
+    memory.lastLargestLog2 = largestLog2;
     memory.sized = true;
 
-    int k = MaxMemoryLog2;
+    int k = std::clamp(largestLog2, 1, MaxMemoryLog2);
     if (limit != 0) {
         const uint64_t workingSet =
             measure ? platform::residentMemoryBytes() + WorkingSetGrowth : givenWorkingSet;
@@ -152,13 +155,21 @@ void wipeMemory(SearchMemory& memory) {
     memory.generation = 1;
 }
 
-size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve) {
-    return resize(memory, limit, reserve, true, 0);
+size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve, int largestLog2) {
+    return resize(memory, limit, reserve, true, 0, largestLog2);
 }
 
 size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
                                 uint64_t reserve) {
-    return resize(memory, limit, reserve, false, workingSet);
+    return resize(memory, limit, reserve, false, workingSet, MaxMemoryLog2);
+}
+
+int tableLog2ForTurn(int32_t budgetMs, int32_t threads) {
+    const int64_t entries =
+        2 * TableNodesPerMs * std::max<int64_t>(budgetMs, 0) * std::max<int64_t>(threads, 1);
+    int k = MinTurnTableLog2;
+    while (k < MaxMemoryLog2 && (int64_t{1} << k) < entries) ++k;
+    return k;
 }
 
 void faultInMemoryMeanwhile(SearchMemory& memory) {

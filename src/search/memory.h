@@ -24,6 +24,8 @@ inline constexpr uint8_t BoundUpper = 129;
 inline constexpr uint8_t BoundLower = 130;
 inline constexpr uint8_t SlotEmpty = 127;
 inline constexpr int MaxMemoryLog2 = 24;
+inline constexpr int MinTurnTableLog2 = 16;
+inline constexpr int64_t TableNodesPerMs = 4000;  // above any thread's speed on today's machines
 inline constexpr uint32_t StartUpMemoryLimit = 104857600;
 // What the process may still touch after the table is sized, beside the table itself (stack depth
 // of the deepest searches, scratch lists first used later), counted in with the measured working
@@ -61,6 +63,7 @@ struct SearchMemory {
     size_t size = sizeof(SearchMemorySlot);  // bytes
     uint32_t lastLimit = 0;
     uint64_t lastReserve = 0;
+    int lastLargestLog2 = MaxMemoryLog2;
     bool sized = false;
     bool faultingIn = false;  // the table's pages are being faulted in, or are
     // Entries of this generation belong to the current move; 0 marks a fresh or cleared entry.
@@ -82,8 +85,16 @@ void wipeMemory(SearchMemory& memory);
 // A limit in bytes for the whole process, 0 for none: the table becomes the largest that fits
 // beside the measured working set, WorkingSetGrowth and the reserve: what the search threads will
 // add to the process (their state and stacks). Returns the table size in bytes. The same limit and
-// reserve as last time keep the table and its contents.
-size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve = 0);
+// reserve as last time keep the table and its contents. No table has more than 2^largestLog2
+// entries.
+size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve = 0,
+                  int largestLog2 = MaxMemoryLog2);
+// A move's search stores at most an entry a node, and every move starts from an empty table (see
+// wipeMemory): entries beyond what one move can fill are never used, while the game's first
+// thinks pay for touching their fresh pages. The largest table worth having for a move's time
+// budget (ms) and a number of search threads: room for twice the nodes that TableNodesPerMs a
+// thread would search in it, 2^16 entries at least.
+int tableLog2ForTurn(int32_t budgetMs, int32_t threads);
 // The same with the working set (growth included) given, so that tests can fix it.
 size_t sizeMemoryWithWorkingSet(SearchMemory& memory, uint32_t limit, uint64_t workingSet,
                                 uint64_t reserve = 0);

@@ -50,6 +50,21 @@ TEST(MemorySizing, LargestPowerOfTwoThatFitsBesideTheWorkingSet) {
     EXPECT_EQ(searchMemory.size, 16u);
 }
 
+// A move's budget caps the table at twice the nodes it could search: 2^16 entries at least, the
+// largest table at most, more with more threads; the limit still decides below that cap, and a
+// new cap resizes.
+TEST(MemorySizing, NoLargerThanTheMovesBudgetCanFill) {
+    const int cases[][3] = {{0, 1, 16},    {5, 1, 16},    {200, 1, 21}, {1000, 1, 23},
+                            {1000, 2, 24}, {5000, 1, 24}, {-1, 1, 16}};
+    for (const auto& [budget, threads, log2] : cases) {
+        EXPECT_EQ(tableLog2ForTurn(budget, threads), log2) << budget << " ms, " << threads;
+    }
+    SearchMemory searchMemory;
+    EXPECT_EQ(sizeMemory(searchMemory, 0, 0, 18), size_t{16} << 18);
+    EXPECT_EQ(sizeMemory(searchMemory, 0, 0, 20), size_t{16} << 20);
+    EXPECT_EQ(sizeMemory(searchMemory, static_cast<uint32_t>(MiB), 0, 20), size_t{16});
+}
+
 class Memory : public ::testing::Test {
   protected:
     SearchMemory searchMemory;
