@@ -30,7 +30,7 @@ inline constexpr std::array<Level, 5> Levels = {{
     {1, false, 400, 8},
     {3, false, 200, 4},
     {5, true, 60, 3},
-    {8, true, 0, 1},
+    {6, true, 0, 1},
     {MaxSearchDepth, true, 0, 1},
 }};
 
