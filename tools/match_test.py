@@ -196,7 +196,8 @@ class MoveText(unittest.TestCase):
             for moves in openings:
                 referee = match.Referee(15, rule)
                 for i, (x, y) in enumerate(moves):
-                    self.assertIsNone(referee.play(x, y, match.BLACK if i % 2 == 0 else match.WHITE),
+                    colour = match.BLACK if i % 2 == 0 else match.WHITE
+                    self.assertIsNone(referee.play(x, y, colour),
                                       f"{name}: {match.format_moves(moves, 15)}")
 
 
