@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board/board.h"
+#include "harness.h"
 #include "patterns/pattern_table.h"
 #include "search/forbidden.h"
 
@@ -23,40 +24,45 @@ std::string engineCommand();
 bool expectCrlf();
 // Slack beyond the budget for a move to arrive; sanitizer builds (VELKA_SANITIZED=1) run slower.
 int lateness();
-int64_t nowMs();
+using harness::nowMs;
 
+// The engine of engineCommand(), with the tests' expectations on what it writes.
 class EngineProcess {
   public:
     // consoleInput: standard input is a pseudo-terminal, as when a person starts the engine.
-    explicit EngineProcess(bool consoleInput = false);
-    ~EngineProcess();
-    EngineProcess(const EngineProcess&) = delete;
-    EngineProcess& operator=(const EngineProcess&) = delete;
+    explicit EngineProcess(bool consoleInput = false)
+        : process_(harness::splitCommand(engineCommand()), consoleInput) {}
 
-    bool running();
+    bool running() { return process_.running(); }
+    // The tests run on Linux and write LF line ends, also to a Windows engine under Wine.
     void send(const std::string& line) { sendRaw(line + "\n"); }
-    void sendRaw(const std::string& bytes);
+    void sendRaw(const std::string& bytes) { process_.sendRaw(bytes); }
     // Milliseconds since the last write, to time the answer to it.
-    int64_t sinceSend() const { return nowMs() - sentAt_; }
+    int64_t sinceSend() const { return process_.sinceSendMs(); }
     // The next line without its line end (which must be the platform's); nullopt on time-out or
     // end of output.
-    std::optional<std::string> readLine(int timeoutMs = 10000);
+    std::optional<std::string> readLine(int timeoutMs = 10000) {
+        std::optional<std::string> line = process_.readLine(timeoutMs);
+        if (line) {
+            EXPECT_EQ(process_.lastLineCrlf(), expectCrlf()) << "line end of: " << *line;
+        }
+        return line;
+    }
     // The next line; a missing one is a failure.
-    std::string answer(int timeoutMs = 10000);
-    void closeInput();
+    std::string answer(int timeoutMs = 10000) {
+        const std::optional<std::string> line = readLine(timeoutMs);
+        if (!line) ADD_FAILURE() << "no answer within " << timeoutMs << " ms";
+        return line.value_or("<no answer>");
+    }
+    void closeInput() { process_.closeInput(); }
     // Exit status, or -1 when the engine did not exit in time (it is then killed).
-    int waitForExit(int timeoutMs = 10000);
+    int waitForExit(int timeoutMs = 10000) { return process_.waitForExit(timeoutMs); }
     // The engine's peak resident memory so far (Linux' VmHWM), or nullopt where it cannot be
     // read or would not be the engine's own: another engine command, or a sanitizer's shadow.
     std::optional<uint64_t> peakResidentBytes() const;
 
   private:
-    int pid_ = -1;
-    int toEngine_ = -1;
-    int fromEngine_ = -1;
-    int status_ = -2;
-    int64_t sentAt_ = 0;
-    std::string pending_;
+    harness::EngineProcess process_;
 };
 
 // A transcript of steps "command => answer": the command is sent and must get exactly that answer
