@@ -1,11 +1,10 @@
-// POSIX engine processes: posix_spawnp with two pipes (or a pseudo-terminal for the input), poll
+// POSIX engine processes: fork and exec with two pipes (or a pseudo-terminal for the input), poll
 // for answers, /proc for the memory.
 #ifndef _WIN32
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -18,8 +17,6 @@
 #include <thread>
 
 #include "harness.h"
-
-extern char** environ;
 
 namespace velka::harness {
 
@@ -92,23 +89,40 @@ EngineProcess::EngineProcess(const std::vector<std::string>& argv, bool consoleI
         close(input[1]);
         return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
     std::vector<std::string> words = argv;
     std::vector<char*> pointers;
     for (std::string& word : words) pointers.push_back(word.data());
     pointers.push_back(nullptr);
-    pid_t pid = -1;
-    const bool spawned =
-        posix_spawnp(&pid, pointers[0], &actions, nullptr, pointers.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    // fork and exec rather than posix_spawn, which the WebAssembly build of the benchmark tool
+    // cannot link; the child only sets up its standard handles before the exec. A byte on the
+    // `failed` pipe, which the exec closes, tells that the program could not be started.
+    int failed[2];
+    const bool watched = pipe2(failed, O_CLOEXEC) == 0;
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(input[0], STDIN_FILENO);
+        dup2(output[1], STDOUT_FILENO);
+        execvp(pointers[0], pointers.data());
+        if (watched) (void)!write(failed[1], "x", 1);
+        _exit(127);
+    }
     close(input[0]);
     close(output[1]);
+    if (watched) {
+        close(failed[1]);
+        char byte;
+        ssize_t got;
+        while ((got = read(failed[0], &byte, 1)) < 0 && errno == EINTR) {
+        }
+        close(failed[0]);
+        if (got == 1 && pid > 0) {
+            waitpid(pid, nullptr, 0);
+            pid = -1;
+        }
+    }
     impl_->input = input[1];
     impl_->output = output[0];
-    impl_->pid = spawned ? pid : -1;
+    impl_->pid = pid > 0 ? pid : -1;
 }
 
 EngineProcess::~EngineProcess() {

@@ -10,10 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "board/board.h"
 #include "harness.h"
-#include "patterns/pattern_table.h"
-#include "search/forbidden.h"
 
 namespace velka::testing {
 
@@ -106,19 +103,18 @@ inline std::optional<Move> parseMove(const std::string& line) {
 inline const std::string QuietOwn = "9,9 10,9 12,12 7,11";
 inline const std::string QuietOpponent = "10,10 11,11 8,9 9,12";
 
+// Whether a black stone on `m` of a Renju board (`cells`: 0 empty, 1 black, 2 white, x + y *
+// width) stands on a forbidden point. Judged from the reference build of the pattern tables, not
+// the engine's, and its own walk over the threes' key cells, so that a fault in the engine's
+// forbidden-point test cannot pass. The stone must be on the board; `cells` is restored.
+bool renjuForbidden(std::vector<int>& cells, int width, int height, Move m);
+
 // The test's own record of a game (1 the engine or the first player, black in Renju; 2 the other)
 // under rule bits 0, 1 or 4.
 class Referee {
   public:
     Referee(int width, int height, int rule = 0)
-        : width_(width), height_(height), rule_(rule), cells_(width * height, 0) {
-        if (rule_ != 4) return;
-        // The stones are mirrored on the engine library's board to ask its forbidden-point test.
-        patterns::buildPatternTables(patterns::RuleVariant::Renju);
-        board::initBoard(width, height);
-        board::buildWindowOffsets(width);
-        board::engineBoard.firstPlayer = 1;
-    }
+        : width_(width), height_(height), rule_(rule), cells_(width * height, 0) {}
 
     bool onBoard(Move m) const { return m.x >= 0 && m.y >= 0 && m.x < width_ && m.y < height_; }
     int at(Move m) const { return cells_[m.x + m.y * width_]; }
@@ -128,7 +124,6 @@ class Referee {
     void play(Move m, int who) {
         stones_ += who != 0 ? 1 : -1;
         cells_[m.x + m.y * width_] = who;
-        if (rule_ == 4) board::setCell(board::cellIndex(m.x, m.y), who);
     }
 
     // Whether the stone on m makes five for its owner: exactly five in exact five and for Renju
@@ -146,6 +141,14 @@ class Referee {
             if (exact ? run == 5 : run >= 5) return true;
         }
         return false;
+    }
+
+    // Whether black may not play the empty cell m under Renju.
+    bool forbiddenForBlack(Move m) {
+        play(m, 1);
+        const bool forbidden = renjuForbidden(cells_, width_, height_, m);
+        play(m, 0);
+        return forbidden;
     }
 
     // Sends a BOARD block of the stones "x,y x,y ...": `own` the engine's, `opponent` the other
@@ -167,9 +170,7 @@ class Referee {
     std::optional<Move> engineMove(EngineProcess& engine, int who = 1, int timeoutMs = 10000) {
         const std::string line = engine.answer(timeoutMs);
         const std::optional<Move> m = parseMove(line);
-        if (!m || !legal(*m) ||
-            (rule_ == 4 && who == 1 &&
-             search::forbiddenIfPlayed(board::engineBoard, board::cellIndex(m->x, m->y), 1))) {
+        if (!m || !legal(*m) || (rule_ == 4 && who == 1 && forbiddenForBlack(*m))) {
             ADD_FAILURE() << "expected a legal move on the " << width_ << "x" << height_
                           << " board, got: " << line;
             return std::nullopt;
