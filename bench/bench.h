@@ -15,6 +15,15 @@ struct BenchOptions {
     std::string enginePath;  // the pbrain-velka binary, for process-level figures
 };
 
+// velka-bench --game: games of the engine process against itself from balanced openings.
+struct GameOptions {
+    int openings = 8;  // the first ones of openingsFile
+    int moveMs = 1000;
+    int threads = 1;
+    int moves = 14;  // thinks a game: two first moves by BOARD, then TURN
+    std::string openingsFile = VELKA_GAME_OPENINGS;
+};
+
 // Runs fn `repetitions` times and returns the median wall time in milliseconds.
 double medianMs(int repetitions, const std::function<void()>& fn);
 void report(const std::string& name, double value, const std::string& unit);
@@ -28,5 +37,9 @@ void benchMemory(const BenchOptions& options);
 void benchThreat(const BenchOptions& options);
 void benchSearch(const BenchOptions& options);
 void benchProcess(const BenchOptions& options);
+void benchGame(const BenchOptions& options, const GameOptions& game);
+
+// Nodes per second of the main search on the signature positions (the "search: speed" figure).
+double fixedPositionSpeed(int repetitions);
 
 }  // namespace velka::bench

@@ -134,12 +134,31 @@ void microBench(int repetitions) {
     report("search: evaluation after a move, 20x20", leaf, "ns");
 }
 
+void prepareSearch() {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    search::sizeMemoryWithWorkingSet(benchPlayer().memory, 0, 0);
+}
+
+double nodesPerSecond(const std::vector<Run>& runs) {
+    uint64_t nodes = 0;
+    double ms = 0;
+    for (const Run& run : runs) {
+        nodes += run.nodes;
+        ms += run.ms;
+    }
+    return static_cast<double>(nodes) / ms * 1000.0;
+}
+
 }  // namespace
 
+double fixedPositionSpeed(int repetitions) {
+    prepareSearch();
+    return nodesPerSecond(fixedDepthRuns(repetitions));
+}
+
 void benchSearch(const BenchOptions& options) {
-    patterns::buildPatternTables(RuleVariant::Freestyle);
+    prepareSearch();
     search::SearchMemory& memory = benchPlayer().memory;
-    search::sizeMemoryWithWorkingSet(memory, 0, 0);
     report("search: memory entries", static_cast<double>(memory.mask) + 1, "");
 
     microBench(options.repetitions);
@@ -157,7 +176,7 @@ void benchSearch(const BenchOptions& options) {
     report("search: signature (nodes to depth " + std::to_string(SignatureDepth) + ")",
            static_cast<double>(nodes), "nodes");
     report("search: time (sum of medians)", ms, "ms");
-    report("search: speed", nodes / ms / 1000.0, "Mnodes/s");
+    report("search: speed", nodesPerSecond(runs) / 1e6, "Mnodes/s");
 
     if (std::getenv("VELKA_BENCH_SEARCH_TIMED") == nullptr) return;
     for (int32_t budget : {1000, 5000}) {

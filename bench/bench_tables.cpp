@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/unit/reference_classifier.h"
+#include "../tests/reference/reference_classifier.h"
 #include "bench.h"
 #include "patterns/pattern_table.h"
 #include "patterns/shape_quad.h"

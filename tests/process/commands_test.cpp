@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -226,6 +229,51 @@ TEST(Forbid, ListsBlacksForbiddenPointsUnderRenjuOnly) {
     expectAnswers(engine, {"RESTART => OK", "PLAY 3,7 => 3,7", "PLAY 4,7 => 4,7", "PLAY 5,7 => 5,7",
                            "PLAY 7,3 => 7,3", "PLAY 7,4 => 7,4", "PLAY 7,5 => 7,5",
                            "FORBID => FORBID 7,7", "INFO rule 1", "FORBID => FORBID"});
+    endEngine(engine);
+}
+
+// On crowded Renju positions FORBID lists exactly the points the referee's own judgement finds:
+// a fault in either shows. Seeded, so that a disagreement comes back; black (the manager's side)
+// has one stone more than white once the engine, white, has moved.
+TEST(Forbid, AgreesWithTheRefereeOnCrowdedPositions) {
+    EngineProcess engine;
+    ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
+    expectAnswers(engine, {"INFO rule 4", "INFO max_depth 1", "START 15 => OK"});
+    std::mt19937 random(7);
+    int forbiddenPoints = 0;
+    for (int position = 0; position < 60; ++position) {
+        SCOPED_TRACE("position " + std::to_string(position));
+        Referee board(15, 15, 4);
+        const int blackStones = 7 + static_cast<int>(random() % 15);
+        engine.send("BOARD");
+        for (int placed = 0; placed < 2 * blackStones - 1;) {
+            // The centre 9 x 9, where the stones crowd into threes and fours.
+            const Move m{3 + static_cast<int>(random() % 9), 3 + static_cast<int>(random() % 9)};
+            if (!board.legal(m)) continue;
+            const int colour = placed++ % 2 == 0 ? 1 : 2;
+            board.play(m, colour);
+            engine.send(text(m) + (colour == 1 ? ",2" : ",1"));
+        }
+        engine.send("DONE");
+        ASSERT_TRUE(board.engineMove(engine, 2));
+        std::set<std::string> expected;
+        for (int y = 0; y < 15; ++y) {
+            for (int x = 0; x < 15; ++x) {
+                if (board.legal({x, y}) && board.forbiddenForBlack({x, y}))
+                    expected.insert(text({x, y}));
+            }
+        }
+        engine.send("FORBID");
+        std::istringstream words(engine.answer());
+        std::string word;
+        words >> word;
+        EXPECT_EQ(word, "FORBID");
+        const std::set<std::string> listed{std::istream_iterator<std::string>(words), {}};
+        EXPECT_EQ(listed, expected);
+        forbiddenPoints += static_cast<int>(expected.size());
+    }
+    // Enough forbidden points that the comparison means something.
+    EXPECT_GE(forbiddenPoints, 30);
     endEngine(engine);
 }
 

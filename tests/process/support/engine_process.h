@@ -10,9 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "board/board.h"
-#include "patterns/pattern_table.h"
-#include "search/forbidden.h"
+#include "harness.h"
 
 namespace velka::testing {
 
@@ -23,40 +21,45 @@ std::string engineCommand();
 bool expectCrlf();
 // Slack beyond the budget for a move to arrive; sanitizer builds (VELKA_SANITIZED=1) run slower.
 int lateness();
-int64_t nowMs();
+using harness::nowMs;
 
+// The engine of engineCommand(), with the tests' expectations on what it writes.
 class EngineProcess {
   public:
     // consoleInput: standard input is a pseudo-terminal, as when a person starts the engine.
-    explicit EngineProcess(bool consoleInput = false);
-    ~EngineProcess();
-    EngineProcess(const EngineProcess&) = delete;
-    EngineProcess& operator=(const EngineProcess&) = delete;
+    explicit EngineProcess(bool consoleInput = false)
+        : process_(harness::splitCommand(engineCommand()), consoleInput) {}
 
-    bool running();
+    bool running() { return process_.running(); }
+    // The tests run on Linux and write LF line ends, also to a Windows engine under Wine.
     void send(const std::string& line) { sendRaw(line + "\n"); }
-    void sendRaw(const std::string& bytes);
+    void sendRaw(const std::string& bytes) { process_.sendRaw(bytes); }
     // Milliseconds since the last write, to time the answer to it.
-    int64_t sinceSend() const { return nowMs() - sentAt_; }
+    int64_t sinceSend() const { return process_.sinceSendMs(); }
     // The next line without its line end (which must be the platform's); nullopt on time-out or
     // end of output.
-    std::optional<std::string> readLine(int timeoutMs = 10000);
+    std::optional<std::string> readLine(int timeoutMs = 10000) {
+        std::optional<std::string> line = process_.readLine(timeoutMs);
+        if (line) {
+            EXPECT_EQ(process_.lastLineCrlf(), expectCrlf()) << "line end of: " << *line;
+        }
+        return line;
+    }
     // The next line; a missing one is a failure.
-    std::string answer(int timeoutMs = 10000);
-    void closeInput();
+    std::string answer(int timeoutMs = 10000) {
+        const std::optional<std::string> line = readLine(timeoutMs);
+        if (!line) ADD_FAILURE() << "no answer within " << timeoutMs << " ms";
+        return line.value_or("<no answer>");
+    }
+    void closeInput() { process_.closeInput(); }
     // Exit status, or -1 when the engine did not exit in time (it is then killed).
-    int waitForExit(int timeoutMs = 10000);
+    int waitForExit(int timeoutMs = 10000) { return process_.waitForExit(timeoutMs); }
     // The engine's peak resident memory so far (Linux' VmHWM), or nullopt where it cannot be
     // read or would not be the engine's own: another engine command, or a sanitizer's shadow.
     std::optional<uint64_t> peakResidentBytes() const;
 
   private:
-    int pid_ = -1;
-    int toEngine_ = -1;
-    int fromEngine_ = -1;
-    int status_ = -2;
-    int64_t sentAt_ = 0;
-    std::string pending_;
+    harness::EngineProcess process_;
 };
 
 // A transcript of steps "command => answer": the command is sent and must get exactly that answer
@@ -100,19 +103,18 @@ inline std::optional<Move> parseMove(const std::string& line) {
 inline const std::string QuietOwn = "9,9 10,9 12,12 7,11";
 inline const std::string QuietOpponent = "10,10 11,11 8,9 9,12";
 
+// Whether a black stone on `m` of a Renju board (`cells`: 0 empty, 1 black, 2 white, x + y *
+// width) stands on a forbidden point. Judged from the reference build of the pattern tables, not
+// the engine's, and its own walk over the threes' key cells, so that a fault in the engine's
+// forbidden-point test cannot pass. The stone must be on the board; `cells` is restored.
+bool renjuForbidden(std::vector<int>& cells, int width, int height, Move m);
+
 // The test's own record of a game (1 the engine or the first player, black in Renju; 2 the other)
 // under rule bits 0, 1 or 4.
 class Referee {
   public:
     Referee(int width, int height, int rule = 0)
-        : width_(width), height_(height), rule_(rule), cells_(width * height, 0) {
-        if (rule_ != 4) return;
-        // The stones are mirrored on the engine library's board to ask its forbidden-point test.
-        patterns::buildPatternTables(patterns::RuleVariant::Renju);
-        board::initBoard(width, height);
-        board::buildWindowOffsets(width);
-        board::engineBoard.firstPlayer = 1;
-    }
+        : width_(width), height_(height), rule_(rule), cells_(width * height, 0) {}
 
     bool onBoard(Move m) const { return m.x >= 0 && m.y >= 0 && m.x < width_ && m.y < height_; }
     int at(Move m) const { return cells_[m.x + m.y * width_]; }
@@ -122,7 +124,6 @@ class Referee {
     void play(Move m, int who) {
         stones_ += who != 0 ? 1 : -1;
         cells_[m.x + m.y * width_] = who;
-        if (rule_ == 4) board::setCell(board::cellIndex(m.x, m.y), who);
     }
 
     // Whether the stone on m makes five for its owner: exactly five in exact five and for Renju
@@ -140,6 +141,14 @@ class Referee {
             if (exact ? run == 5 : run >= 5) return true;
         }
         return false;
+    }
+
+    // Whether black may not play the empty cell m under Renju.
+    bool forbiddenForBlack(Move m) {
+        play(m, 1);
+        const bool forbidden = renjuForbidden(cells_, width_, height_, m);
+        play(m, 0);
+        return forbidden;
     }
 
     // Sends a BOARD block of the stones "x,y x,y ...": `own` the engine's, `opponent` the other
@@ -161,9 +170,7 @@ class Referee {
     std::optional<Move> engineMove(EngineProcess& engine, int who = 1, int timeoutMs = 10000) {
         const std::string line = engine.answer(timeoutMs);
         const std::optional<Move> m = parseMove(line);
-        if (!m || !legal(*m) ||
-            (rule_ == 4 && who == 1 &&
-             search::forbiddenIfPlayed(board::engineBoard, board::cellIndex(m->x, m->y), 1))) {
+        if (!m || !legal(*m) || (rule_ == 4 && who == 1 && forbiddenForBlack(*m))) {
             ADD_FAILURE() << "expected a legal move on the " << width_ << "x" << height_
                           << " board, got: " << line;
             return std::nullopt;

@@ -1,6 +1,7 @@
-// A deliberately plain second build of the pattern tables, for the tests and the benchmark's
-// comparison: every rule written out as stated and swept over all 4^11 codes, no shortcuts.
-// Slow on purpose; nothing in the engine uses it.
+// A deliberately plain second build of the pattern tables, for the tests (the tables' own, and
+// the process tests' referee, which judges Renju fouls by it) and the benchmark's comparison:
+// every rule written out as stated and swept over all 4^11 codes, no shortcuts. Slow on purpose;
+// nothing in the engine uses it.
 #pragma once
 
 #include <array>
