@@ -55,7 +55,7 @@ void playGame(int side, int rule, int threads, int matchMs = 0,
         if (matchMs != 0) {
             const int64_t took = engine.sinceSend();
             left[who - 1] -= took;
-            spent += " " + std::to_string(took);
+            spent.append(" ").append(std::to_string(took));
             ASSERT_GT(left[who - 1] + sanitizerStalls, 0)
                 << "player " << who << " lost on time at move " << moves << "; ms:" << spent;
         } else {
