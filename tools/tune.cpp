@@ -2,10 +2,10 @@
 //
 //   velka-tune [--rule R] [--size N] [--skip K] [--scale S] [--l2 L] game-log...
 //
-// Each log line is a game as tools/match.py writes it ("game 7: A black, win for A, five: x,y
-// x,y ..."). Every quiet position of a game (no five or open four to be made by either side) from
-// move K on is one sample: the evaluation's features for the side to move and the game's result
-// for it. The weights are fitted so that 1 / (1 + exp(-evaluation / S)) predicts that result
+// Each log line is a game as tools/match.py --log writes it ("game 7 opening 4 A black win (five)
+// h8i9j10..."). Every quiet position of a game (no five or open four to be made by either side)
+// from move K on is one sample: the evaluation's features for the side to move and the game's
+// result for it. The weights are fitted so that 1 / (1 + exp(-evaluation / S)) predicts that result
 // (logistic regression by gradient descent, with an L2 pull of L towards 0 on every weight but the
 // tempo's, starting from the weights now in use), and printed as an EvaluationWeights initializer,
 // with the fit's error before and after.
@@ -58,41 +58,52 @@ bool quiet(const search::strong::PatternBoard& board) {
     return true;
 }
 
-// The samples of one log line; nothing for a line that is no game.
+// The samples of one log line; nothing for a line that is no game. A line reads "game 7 opening 4
+// A black win (five) h8i9j10…": A's colour and result, why the game ended, and the moves from
+// black's first in the page's notation (column letter, row counted from the bottom).
 void readGame(const std::string& line, const Options& options, std::vector<Sample>& samples) {
-    const size_t colon = line.find(": ");
-    const size_t moves = line.rfind(": ");
-    if (colon == std::string::npos || moves == colon) return;
-    const bool aBlack = line.find("A black") != std::string::npos;
+    std::istringstream words(line);
+    std::string game, number, opening, openingNumber, a, colour, outcome;
+    if (!(words >> game >> number >> opening >> openingNumber >> a >> colour >> outcome) ||
+        game != "game" || a != "A") {
+        return;
+    }
+    const size_t lastSpace = line.find_last_of(' ');
+    const std::string moves = line.substr(lastSpace + 1);
+    const bool aBlack = colour == "black";
     double black = 0.5;
-    if (line.find("win for A") != std::string::npos) black = aBlack ? 1 : 0;
-    if (line.find("loss for A") != std::string::npos) black = aBlack ? 0 : 1;
+    if (outcome == "win") black = aBlack ? 1 : 0;
+    if (outcome == "loss") black = aBlack ? 0 : 1;
     board::seedRandom(board::DefaultRandomSeed);
     board::initBoard(options.size, options.size);
     board::buildWindowOffsets(options.size);
     board::engineBoard.firstPlayer = 1;  // black is colour 1
     search::strong::resetPatternBoard(pb, board::engineBoard, options.variant);
-    std::istringstream in(line.substr(moves + 2));
-    std::string move;
-    for (int32_t k = 0; in >> move; ++k) {
-        const int32_t colour = 1 + k % 2;
+    size_t at = 0;
+    for (int32_t k = 0; at < moves.size(); ++k) {
+        const int32_t stoneColour = 1 + k % 2;
         if (k >= options.skip && quiet(pb)) {
             Sample s;
-            const auto& own = pb.features[colour - 1];
-            const auto& other = pb.features[2 - colour];
+            const auto& own = pb.features[stoneColour - 1];
+            const auto& other = pb.features[2 - stoneColour];
             for (int32_t f = 0; f < FeatureCount; ++f) {
                 s.x[f] = own[f];
                 s.x[FeatureCount + f] = -other[f];
             }
             s.x[2 * FeatureCount] = 1;
-            s.result = colour == 1 ? black : 1 - black;
+            s.result = stoneColour == 1 ? black : 1 - black;
             samples.push_back(s);
         }
-        int32_t x = 0, y = 0;
-        if (std::sscanf(move.c_str(), "%d,%d", &x, &y) != 2) return;
+        const int32_t x = moves[at++] - 'a';
+        int32_t row = 0;
+        while (at < moves.size() && moves[at] >= '0' && moves[at] <= '9') {
+            row = row * 10 + (moves[at++] - '0');
+        }
+        const int32_t y = options.size - row;
+        if (x < 0 || x >= options.size || y < 0 || y >= options.size) return;
         const int32_t cell = x + y * options.size;
         if (pb.board.cells[cell] != board::CellEmpty) return;
-        search::strong::playStone(pb, cell, colour);
+        search::strong::playStone(pb, cell, stoneColour);
     }
 }
 
