@@ -44,6 +44,17 @@ int32_t decideWith(Player& player, board::EngineBoard& b, ThreatSearchKind threa
     if (cell < 0 && (level == nullptr || level->threatSearch)) {
         cell = threatMove(player.threats, b, player.memory, player.control, threatKind);
     }
+    // The strong search's results stay true from move to move: a win it proved and announced is
+    // found again at once on the next move, however short the clock. The main search starts
+    // every move afresh.
+    const bool sameRules = player.lastThink.strong && player.lastThink.variant == variant &&
+                           player.lastThink.firstPlayer == b.firstPlayer;
+    if (!strong) {
+        keepEntriesSince(player.memory, 0);
+    } else if (!sameRules || player.memory.keptSince == 0) {
+        keepEntriesSince(player.memory, player.memory.generation);
+    }
+    player.lastThink = {strong, variant, b.firstPlayer};
     if (cell < 0 && strong) {
         cell = strong::strongBestMove(player.strong, player.memory, player.control, b, variant,
                                       limits);

@@ -46,6 +46,13 @@ struct Player {
     // The weaker levels' draws: seeded once per game, so that the shared sequence, reseeded from
     // the wall clock's second at every move, neither repeats them nor is disturbed by them.
     board::Random levelChance;
+    // The last think's search, rules and black, for the strong search to keep its results from
+    // move to move while they stay the same.
+    struct {
+        bool strong = false;
+        patterns::RuleVariant variant = patterns::RuleVariant::Freestyle;
+        int32_t firstPlayer = 0;
+    } lastThink;
 };
 
 // The threads of the search the limits choose, as setSearchThreads sets them; and what they add

@@ -15,6 +15,7 @@ void useFallback(SearchMemory& memory) {
     memory.mask = 0;
     memory.size = sizeof(SearchMemorySlot);
     memory.generation = 1;
+    memory.keptSince = 0;
 }
 
 SearchMemorySlot& slotOf(const SearchMemory& memory, uint64_t hash) {
@@ -40,12 +41,16 @@ SearchMemoryEntry emptyEntry(const SearchMemory& memory, uint64_t hash) {
     return {hash, WipedDepth, SlotEmpty, memory.generation, NoScore};
 }
 
-// The slot's entry, as a wiped one when it belongs to another generation.
-SearchMemoryEntry readSlot(const SearchMemory& memory, const SearchMemorySlot& slot) {
+SearchMemoryEntry readAnyGeneration(const SearchMemorySlot& slot) {
     const uint64_t data = loadWord(slot.data);
     const uint64_t hash = loadWord(slot.check) ^ data;
-    const SearchMemoryEntry e{hash, static_cast<uint8_t>(data), static_cast<uint8_t>(data >> 8),
-                              static_cast<uint16_t>(data >> 16), static_cast<int32_t>(data >> 32)};
+    return {hash, static_cast<uint8_t>(data), static_cast<uint8_t>(data >> 8),
+            static_cast<uint16_t>(data >> 16), static_cast<int32_t>(data >> 32)};
+}
+
+// The slot's entry, as a wiped one when it belongs to another generation.
+SearchMemoryEntry readSlot(const SearchMemory& memory, const SearchMemorySlot& slot) {
+    const SearchMemoryEntry e = readAnyGeneration(slot);
     if (e.generation == memory.generation) return e;
     return emptyEntry(memory, uint64_t{WipedHashWord} << 32 | WipedHashWord);
 }
@@ -93,6 +98,7 @@ size_t resize(SearchMemory& memory, uint32_t limit, uint64_t reserve, bool measu
         memory.size = bytes;
         memory.faultingIn = false;
         memory.generation = 1;  // the zeroed table is generation 0: every entry empty
+        memory.keptSince = 0;
         return memory.size;
     }
     useFallback(memory);
@@ -130,8 +136,19 @@ void storeMemory(SearchMemory& memory, uint64_t hash, int32_t depth, int32_t val
 }
 
 bool readEntry(const SearchMemory& memory, uint64_t hash, SearchMemoryEntry& entry) {
-    entry = readSlot(memory, slotOf(memory, hash));
+    const SearchMemorySlot& slot = slotOf(memory, hash);
+    entry = readSlot(memory, slot);
+    if (entry.hash != hash && memory.keptSince != 0) {
+        const SearchMemoryEntry kept = readAnyGeneration(slot);
+        if (kept.generation >= memory.keptSince && kept.generation < memory.generation) {
+            entry = kept;
+        }
+    }
     return entry.hash == hash && entry.bound != SlotEmpty;
+}
+
+void keepEntriesSince(SearchMemory& memory, uint16_t generation) {
+    memory.keptSince = generation;
 }
 
 void writeEntry(SearchMemory& memory, uint64_t hash, uint8_t depth, uint8_t bound, int32_t value) {
@@ -153,6 +170,7 @@ void wipeMemory(SearchMemory& memory) {
     // Entries 65536 moves old would read as current: clear them all (zeros are generation 0).
     std::memset(static_cast<void*>(memory.table), 0, memory.size);
     memory.generation = 1;
+    memory.keptSince = 0;
 }
 
 size_t sizeMemory(SearchMemory& memory, uint32_t limit, uint64_t reserve, int largestLog2) {

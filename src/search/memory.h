@@ -68,6 +68,9 @@ struct SearchMemory {
     bool faultingIn = false;  // the table's pages are being faulted in, or are
     // Entries of this generation belong to the current move; 0 marks a fresh or cleared entry.
     uint16_t generation = 1;
+    // readEntry also trusts entries from this generation on (0: only the current move's), for a
+    // search whose results stay true from one move to the next (see keepEntriesSince).
+    uint16_t keptSince = 0;
 
     SearchMemory() = default;
     SearchMemory(const SearchMemory&) = delete;
@@ -107,9 +110,13 @@ void faultInMemoryMeanwhile(SearchMemory& memory);
 void releaseMemory(SearchMemory& memory);
 
 // For a search that packs its own fields into an entry's value: the position's entry when its
-// slot holds it for this move, else false; and a write of an entry (for this move) over whatever
-// the slot holds.
+// slot holds it for this move (or for a move since keptSince), else false; and a write of an entry
+// (for this move) over whatever the slot holds.
 bool readEntry(const SearchMemory& memory, uint64_t hash, SearchMemoryEntry& entry);
+// From now on readEntry trusts the entries written since the given generation (a search that keeps
+// its results from move to move, for as long as the same search under the same rules writes
+// them); 0 for the current move's only. A new table or a cleared one keeps none.
+void keepEntriesSince(SearchMemory& memory, uint16_t generation);
 void writeEntry(SearchMemory& memory, uint64_t hash, uint8_t depth, uint8_t bound, int32_t value);
 
 // The threat search marks positions without a win in the slots: the mark is the hash in an empty

@@ -56,6 +56,7 @@ inline constexpr uint64_t VcfNodes = 200;
 inline constexpr int32_t VcfDepth = 2;
 // Before the search, a victory by fours and open threes is looked for, at most this many plies
 // long and this many positions large.
+inline constexpr int32_t VctRootFirstPlies = 5;
 inline constexpr int32_t VctRootPlies = 21;
 inline constexpr uint64_t VctRootNodes = 1000000;
 inline constexpr int32_t VctRootTimeShare = 30;  // per cent of the move's time left

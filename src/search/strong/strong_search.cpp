@@ -522,13 +522,19 @@ int32_t strongBestMove(StrongSearch& search, SearchMemory& memory, ThinkControl&
     if (t.rootCount == 0) return NoCell;
     if (t.rootCount == 1) return t.rootMoves[0].cell;
     // A forced win by threats, fours and open threes, is played at once. The search for it takes
-    // a share of the move's time at most.
+    // a share of the move's time at most, and looks a little deeper each time round, so that the
+    // win it finds is the shortest it knows: the next move's is then shorter still, and the
+    // number of moves announced with it holds.
     ThreatBudget budget{0, VctRootNodes, 0};
     if (limits.useClock) {
         budget.deadline = clockMs() + timeRemaining(control.clock) * VctRootTimeShare / 100;
     }
     int32_t winning = NoCell;
-    const int32_t plies = findVct(t.pb, memory, board::CellOwn, VctRootPlies, budget, winning);
+    int32_t plies = 0;
+    for (int32_t most = VctRootFirstPlies; plies == 0 && most <= VctRootPlies; most += 2) {
+        plies = findVct(t.pb, memory, board::CellOwn, most, budget, winning);
+        if (budget.nodes > budget.nodeLimit) break;
+    }
     if (plies > 0) {
         IterationReport report{};
         report.depth = plies;
