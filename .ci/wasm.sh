@@ -67,15 +67,17 @@ if [[ $answer != name=\"velka\"* || $answer != *'"\n' ]]; then
     exit 1
 fi
 
-# 4. The search signature: wasm must search exactly the nodes the native build does.
-step "search signature"
+# 4. The search signatures: wasm must search exactly the nodes the native build does, with the
+# main search and with the strong one.
+step "search signatures"
 # The whole output is read, so that the bench never writes into a closed pipe.
-signature() { awk '/^search: signature/ { print $(NF - 1) }'; }
-native=$("$linux_build/velka-bench" 1 | signature)
-wasm=$(node "$wasm_build/velka-bench.js" 1 2>/dev/null | signature)
-echo "native $native, wasm $wasm"
-if [[ -z $native || $native != "$wasm" ]]; then
-    echo "the wasm search signature differs from the native one" >&2
+signatures() { awk '/^(search|strong): signature/ { printf "%s %s ", $1, $(NF - 1) }'; }
+native=$("$linux_build/velka-bench" 1 | signatures)
+wasm=$(node "$wasm_build/velka-bench.js" 1 2>/dev/null | signatures)
+echo "native: $native"
+echo "wasm:   $wasm"
+if [[ $native != "search: "*" strong: "* || $native != "$wasm" ]]; then
+    echo "the wasm search signatures differ from the native ones" >&2
     exit 1
 fi
 
