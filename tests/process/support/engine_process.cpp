@@ -42,11 +42,19 @@ bool openTerminal(int ends[2]) {
     return tcsetattr(ends[0], TCSANOW, &mode) == 0;
 }
 
+const char* builtEngine() {
+    return strongEngine() ? VELKA_STRONG_ENGINE_PATH : VELKA_ENGINE_PATH;
+}
+
 }  // namespace
 
 std::string engineCommand() {
-    const char* command = std::getenv("VELKA_ENGINE");
-    return command != nullptr && command[0] != '\0' ? command : VELKA_ENGINE_PATH;
+    const char* command = std::getenv(strongEngine() ? "VELKA_STRONG_ENGINE" : "VELKA_ENGINE");
+    return command != nullptr && command[0] != '\0' ? command : builtEngine();
+}
+
+bool strongEngine() {
+    return flagSet("VELKA_STRONG");
 }
 
 bool expectCrlf() {
@@ -149,7 +157,7 @@ void EngineProcess::closeInput() {
 }
 
 std::optional<uint64_t> EngineProcess::peakResidentBytes() const {
-    if (pid_ < 0 || engineCommand() != VELKA_ENGINE_PATH || flagSet("VELKA_SANITIZED"))
+    if (pid_ < 0 || engineCommand() != builtEngine() || flagSet("VELKA_SANITIZED"))
         return std::nullopt;
     std::FILE* status = std::fopen(("/proc/" + std::to_string(pid_) + "/status").c_str(), "r");
     if (status == nullptr) return std::nullopt;
