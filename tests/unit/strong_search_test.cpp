@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,45 @@ TEST(StrongSearch, AnswersFoursAndOpenThreesAndKeepsBlackOffForbiddenPoints) {
     const int32_t black = strongMove(RuleVariant::Renju);
     EXPECT_NE(black, board::NoCell);
     EXPECT_FALSE(search::forbiddenIfPlayed(board::engineBoard, black, board::CellOwn));
+}
+
+// The engine's moves to its five that the search announces with its move (0 for none).
+int32_t announcedWin(int32_t& move) {
+    static int32_t lastWin = 0;
+    lastWin = 0;
+    ThinkControl& control = testing::player().control;
+    control.observer = [](void*, const IterationReport& report) { lastWin = report.winMoves; };
+    move = strongMove(RuleVariant::Freestyle);
+    control.observer = nullptr;
+    return lastWin;
+}
+
+// A win announced as K moves is won within K moves: after the engine's move and any reply, the
+// search announces K - 1 or fewer. A freestyle game of the strong search against itself, black to
+// move after 34 stones: black announces 8 moves with (8,3); after white's (6,1) it announced 9,
+// having found another victory by threats than the one it began to play.
+TEST(StrongSearch, AnAnnouncedWinShortensWithEachMove) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    testing::freshMemory();
+    testing::freshBoard(15, 15);
+    const char* game =
+        "7,7 8,6 6,6 8,8 7,5 5,7 8,5 6,5 7,4 7,6 9,6 10,7 8,7 9,8 10,5 7,8 6,8 11,6 11,5 9,5 8,9 "
+        "5,9 10,4 10,2 7,2 6,3 12,5 12,3 11,4 13,4 9,4 8,4 7,3 7,1";
+    std::istringstream stones(game);
+    int32_t colour = board::CellOwn;
+    for (std::string pair; stones >> pair; colour ^= 3) {
+        const size_t comma = pair.find(',');
+        board::setCell(at(std::stoi(pair.substr(0, comma)), std::stoi(pair.substr(comma + 1))),
+                       colour);
+    }
+    int32_t move = board::NoCell;
+    const int32_t first = announcedWin(move);
+    ASSERT_GT(first, 1);
+    board::setCell(move, board::CellOwn);
+    board::setCell(at(6, 1), board::CellOpponent);
+    const int32_t second = announcedWin(move);
+    EXPECT_GT(second, 0);
+    EXPECT_LE(second, first - 1);
 }
 
 }  // namespace
