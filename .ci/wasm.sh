@@ -8,7 +8,9 @@
 #
 # <linux-build-dir> is a configured and built Linux build with the tests on; its process tests
 # (ctest labels beginning with "process") start the engine named by VELKA_ENGINE, here
-# "node pbrain-velka.js", and its velka-bench gives the signature that the wasm bench must match.
+# "node pbrain-velka.js", and those labelled process-strong the one named by VELKA_STRONG_ENGINE,
+# "node pbrain-velka-strong.js"; its velka-bench gives the signatures that the wasm bench must
+# match.
 # Environment: VELKA_WASM_BUILD_DIR (default <repo>/build/wasm), VELKA_CTEST_ARGS (extra ctest
 # arguments).
 set -euo pipefail
@@ -55,27 +57,32 @@ emcmake cmake -S "$root" -B "$wasm_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DVELKA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$wasm_build" -j 2
 engine="$wasm_build/pbrain-velka.js"
+strong_engine="$wasm_build/pbrain-velka-strong.js"
 mkdir -p "$web_build"
 cp "$engine" "$root/web/engine-worker.js" "$web_build/"
 [[ $build_only -eq 0 ]] || exit 0
 
-# 3. Smoke test: ABOUT is answered with an LF line end and END exits with status 0.
+# 3. Smoke test: each engine answers ABOUT with an LF line end and END exits with status 0.
 step "smoke test"
-answer=$(printf 'ABOUT\nEND\n' | timeout 60 node "$engine" | od -An -c | tr -d ' \n')
-if [[ $answer != name=\"velka\"* || $answer != *'"\n' ]]; then
-    echo "unexpected ABOUT answer under Node (od -c): $answer" >&2
-    exit 1
-fi
+for program in "$engine" "$strong_engine"; do
+    answer=$(printf 'ABOUT\nEND\n' | timeout 60 node "$program" | od -An -c | tr -d ' \n')
+    if [[ $answer != name=\"velka\"* || $answer != *'"\n' ]]; then
+        echo "unexpected ABOUT answer of $(basename "$program") under Node (od -c): $answer" >&2
+        exit 1
+    fi
+done
 
-# 4. The search signature: wasm must search exactly the nodes the native build does.
-step "search signature"
+# 4. The search signatures: wasm must search exactly the nodes the native build does, with the
+# main search and with the strong one.
+step "search signatures"
 # The whole output is read, so that the bench never writes into a closed pipe.
-signature() { awk '/^search: signature/ { print $(NF - 1) }'; }
-native=$("$linux_build/velka-bench" 1 | signature)
-wasm=$(node "$wasm_build/velka-bench.js" 1 2>/dev/null | signature)
-echo "native $native, wasm $wasm"
-if [[ -z $native || $native != "$wasm" ]]; then
-    echo "the wasm search signature differs from the native one" >&2
+signatures() { awk '/^(search|strong): signature/ { printf "%s %s ", $1, $(NF - 1) }'; }
+native=$("$linux_build/velka-bench" 1 | signatures)
+wasm=$(node "$wasm_build/velka-bench.js" 1 2>/dev/null | signatures)
+echo "native: $native"
+echo "wasm:   $wasm"
+if [[ $native != "search: "*" strong: "* || $native != "$wasm" ]]; then
+    echo "the wasm search signatures differ from the native ones" >&2
     exit 1
 fi
 
@@ -86,6 +93,7 @@ VELKA_WASM_ENGINE="$engine" node --test "$root/web/engine-worker.test.cjs"
 # 6. The Linux build's process tests, driving the engine under Node.
 step "process tests under Node"
 export VELKA_ENGINE="node $engine"
+export VELKA_STRONG_ENGINE="node $strong_engine"
 # One test at a time, as under Wine: they time the engine's moves.
 # shellcheck disable=SC2086
 ctest --test-dir "$linux_build" -L "^process" --no-tests=error --output-on-failure \

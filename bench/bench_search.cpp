@@ -18,6 +18,7 @@
 #include "search/main_search.h"
 #include "search/memory.h"
 #include "search/search_board.h"
+#include "search/strong/strong_search.h"
 #include "search/time_control.h"
 #include "signature_positions.h"
 
@@ -30,6 +31,7 @@ using patterns::RuleVariant;
 using signature::Positions;
 using signature::setUpPosition;
 using signature::SignatureDepth;
+using signature::StrongSignatureDepth;
 
 struct Run {
     uint64_t nodes = 0;
@@ -62,6 +64,33 @@ std::vector<Run> fixedDepthRuns(int repetitions) {
             times.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
             runs[i].nodes = player.main.stats.nodes;
             runs[i].depth = player.main.stats.completedDepth;
+        }
+        runs[i].ms = median(times);
+    }
+    return runs;
+}
+
+// The strong search on every position to its signature depth: one thread, no clock, so the count
+// is the same on every run and platform.
+std::vector<Run> strongRuns(int repetitions) {
+    search::SearchLimits limits;
+    limits.maxDepth = StrongSignatureDepth;
+    limits.useClock = false;
+    search::Player& player = benchPlayer();
+    search::strong::setStrongThreads(player.strong, 1);
+    std::vector<Run> runs(Positions.size());
+    for (size_t i = 0; i < Positions.size(); ++i) {
+        setUpPosition(Positions[i], player.memory);
+        std::vector<double> times;
+        for (int r = 0; r < std::max(1, repetitions); ++r) {
+            search::wipeMemory(player.memory);
+            const auto start = std::chrono::steady_clock::now();
+            search::strong::strongBestMove(player.strong, player.memory, player.control,
+                                           board::engineBoard, Positions[i].variant, limits);
+            const auto stop = std::chrono::steady_clock::now();
+            times.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
+            runs[i].nodes = player.strong.stats.nodes;
+            runs[i].depth = player.strong.stats.completedDepth;
         }
         runs[i].ms = median(times);
     }
@@ -177,6 +206,21 @@ void benchSearch(const BenchOptions& options) {
            static_cast<double>(nodes), "nodes");
     report("search: time (sum of medians)", ms, "ms");
     report("search: speed", nodesPerSecond(runs) / 1e6, "Mnodes/s");
+
+    const std::vector<Run> strong = strongRuns(options.repetitions);
+    uint64_t strongNodes = 0;
+    double strongMs = 0;
+    for (size_t i = 0; i < strong.size(); ++i) {
+        report(std::string("strong: nodes, ") + Positions[i].name + " (depth " +
+                   std::to_string(strong[i].depth) + ")",
+               static_cast<double>(strong[i].nodes), "");
+        strongNodes += strong[i].nodes;
+        strongMs += strong[i].ms;
+    }
+    report("strong: signature (nodes to depth " + std::to_string(StrongSignatureDepth) + ")",
+           static_cast<double>(strongNodes), "nodes");
+    report("strong: time (sum of medians)", strongMs, "ms");
+    report("strong: speed", strongNodes / strongMs / 1000.0, "Mnodes/s");
 
     if (std::getenv("VELKA_BENCH_SEARCH_TIMED") == nullptr) return;
     for (int32_t budget : {1000, 5000}) {

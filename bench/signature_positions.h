@@ -1,6 +1,6 @@
-// The fixed middle-game positions whose node counts are the search's signature, shared by the
-// benchmark (which searches them to depth 9) and the unit test that guards the counts at a small
-// depth.
+// The fixed middle-game positions whose node counts are the searches' signatures, shared by the
+// benchmark (which searches them to depth 9, and with the strong search to depth 8) and the unit
+// test that guards the counts (the main search's at a smaller depth, the strong search's whole).
 #pragma once
 
 #include <array>
@@ -57,8 +57,11 @@ inline constexpr std::array<Position, 10> Positions = {{
 }};
 
 // The search's signature: the nodes to this depth, summed over the positions, with a memory of
-// 2^24 entries (the engine's default; the table size is part of the signature).
+// 2^24 entries (the engine's default; the table size is part of the signature). The strong
+// search's signature is its own nodes to its own depth on the same positions, with one thread: a
+// position that it wins by threats before the iterations counts the threat search's nodes.
 inline constexpr int32_t SignatureDepth = 9;
+inline constexpr int32_t StrongSignatureDepth = 8;
 
 inline std::vector<int32_t> parseMoves(const Position& p) {
     std::vector<int32_t> cells;

@@ -46,10 +46,11 @@ int32_t decideWith(Player& player, board::EngineBoard& b, ThreatSearchKind threa
     }
     // The strong search's results stay true from move to move: a win it proved and announced is
     // found again at once on the next move, however short the clock. The main search starts
-    // every move afresh.
+    // every move afresh, and so does the strong one under a node limit, which makes a think
+    // repeatable.
     const bool sameRules = player.lastThink.strong && player.lastThink.variant == variant &&
                            player.lastThink.firstPlayer == b.firstPlayer;
-    if (!strong) {
+    if (!strong || limits.nodeLimit != 0) {
         keepEntriesSince(player.memory, 0);
     } else if (!sameRules || player.memory.keptSince == 0) {
         keepEntriesSince(player.memory, player.memory.generation);

@@ -85,9 +85,12 @@ TEST(Analysis, EachIterationReportsItsLineWithinTheLimitsAndYxstopSendsTheLast) 
     for (size_t i = 0; i < lines.size(); ++i) {
         const Analysis& a = lines[i];
         EXPECT_EQ(a.depth, static_cast<int>(i) + 1);
-        // Deeper lines are longer than their first move, and no longer than the depth.
+        // Deeper lines are longer than their first move, and no longer than the depth (the strong
+        // search's may be: forced blocks cost it no depth).
         EXPECT_GE(a.pv.size(), std::min<size_t>(i + 1, 2));
-        EXPECT_LE(static_cast<int>(a.pv.size()), a.depth);
+        if (!strongEngine()) {
+            EXPECT_LE(static_cast<int>(a.pv.size()), a.depth);
+        }
         EXPECT_EQ(a.score.find_first_not_of("-0123456789"), std::string::npos);
         EXPECT_GE(a.nodes, i > 0 ? lines[i - 1].nodes : 1);
         EXPECT_EQ(a.nps, a.nodes * 1000 / std::max(a.time, 1LL));
@@ -140,8 +143,9 @@ TEST(Analysis, EachIterationReportsItsLineWithinTheLimitsAndYxstopSendsTheLast) 
 TEST(Analysis, SeveralLinesAtOnceAndScoresThatRead) {
     EngineProcess engine;
     ASSERT_TRUE(engine.running()) << "cannot start " << engineCommand();
-    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 30000", "INFO max_depth 4",
-                           "INFO multipv 3"});
+    // No match clock: the depth alone ends each think, also on a slow or busy machine.
+    expectAnswers(engine, {"INFO analysis 1", "INFO timeout_turn 30000",
+                           "INFO time_left 2147483647", "INFO max_depth 4", "INFO multipv 3"});
     sendQuietPosition(engine);
     std::string move;
     std::vector<Analysis> lines = analysesUntilMove(engine, move);

@@ -1,10 +1,12 @@
-// The search signature in small: the benchmark's positions searched to depth 7 with one thread
-// must take exactly the nodes (and give the moves) they took before the search was made faster.
-// A change meant for speed leaves these numbers alone; one that changes them changes the search.
+// The search signatures: the benchmark's positions searched with one thread must take exactly the
+// nodes (and give the moves) they took before the searches were made faster; the main search's in
+// small (depth 7), the strong search's whole (its signature depth, 8). A change meant for speed
+// leaves these numbers alone; one that changes them changes the search.
 #include <gtest/gtest.h>
 
 #include "../../bench/signature_positions.h"
 #include "search/decide.h"
+#include "search/strong/strong_search.h"
 
 namespace velka::search {
 namespace {
@@ -43,6 +45,48 @@ TEST(Signature, PositionsTakeTheRecordedNodesToDepthSeven) {
         EXPECT_EQ(move, Recorded[i].move);
         EXPECT_EQ(player.main.stats.completedDepth, 7);
     }
+}
+
+// Recorded from the strong search whose signature (depth 8, velka-bench) is 510729 nodes. Depth 0:
+// the threat search before the iterations found a win.
+constexpr uint64_t StrongSignature = 510729;
+struct StrongExpected {
+    uint64_t nodes;
+    int32_t move;
+    int32_t depth;
+};
+constexpr std::array<StrongExpected, signature::Positions.size()> StrongRecorded = {{
+    {16316, 64, 0},
+    {54385, 34, 8},
+    {89980, 110, 8},
+    {63192, 53, 8},
+    {65706, 159, 8},
+    {825, 129, 0},
+    {20748, 172, 8},
+    {179351, 245, 8},
+    {20105, 194, 8},
+    {121, 129, 0},
+}};
+
+TEST(Signature, StrongSearchTakesTheRecordedNodesToItsSignatureDepth) {
+    patterns::buildPatternTables(patterns::RuleVariant::Freestyle);
+    static Player player;
+    sizeMemoryWithWorkingSet(player.memory, 0, 0);
+    ASSERT_EQ(strong::setStrongThreads(player.strong, 1), 1);
+    uint64_t total = 0;
+    for (size_t i = 0; i < signature::Positions.size(); ++i) {
+        const signature::Position& p = signature::Positions[i];
+        SCOPED_TRACE(p.name);
+        signature::setUpPosition(p, player.memory);
+        const int32_t move =
+            strong::strongBestMove(player.strong, player.memory, player.control, board::engineBoard,
+                                   p.variant, {signature::StrongSignatureDepth, false, 0});
+        EXPECT_EQ(player.strong.stats.nodes, StrongRecorded[i].nodes);
+        EXPECT_EQ(move, StrongRecorded[i].move);
+        EXPECT_EQ(player.strong.stats.completedDepth, StrongRecorded[i].depth);
+        total += player.strong.stats.nodes;
+    }
+    EXPECT_EQ(total, StrongSignature);
 }
 
 }  // namespace

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "search/decide.h"
 #include "search/forbidden.h"
+#include "search/scores.h"
 #include "search/strong/evaluation.h"
 #include "search/strong/history.h"
 #include "search/strong/threat_space.h"
@@ -190,6 +192,47 @@ TEST(StrongSearch, AnswersFoursAndOpenThreesAndKeepsBlackOffForbiddenPoints) {
     const int32_t black = strongMove(RuleVariant::Renju);
     EXPECT_NE(black, board::NoCell);
     EXPECT_FALSE(search::forbiddenIfPlayed(board::engineBoard, black, board::CellOwn));
+}
+
+// The last report of the search's think on the board: its score and the moves it announces.
+IterationReport lastReport(int32_t& move) {
+    static IterationReport last;
+    last = {};
+    ThinkControl& control = testing::player().control;
+    control.observer = [](void*, const IterationReport& report) { last = report; };
+    move = strongMove(RuleVariant::Freestyle);
+    control.observer = nullptr;
+    return last;
+}
+
+// A win by threats is reported as a win, without its length (the defender may put in fours of its
+// own on the way), and is found again after the reply. A freestyle game of the strong search
+// against itself, black to move after 34 stones: black wins with (8,3); the first threat search
+// announced 8 moves, then 9 after white's (6,1), having found another victory than the one it
+// began to play.
+TEST(StrongSearch, AWinByThreatsIsReportedWithoutALengthAndFoundAgain) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    testing::freshMemory();
+    testing::freshBoard(15, 15);
+    const char* game =
+        "7,7 8,6 6,6 8,8 7,5 5,7 8,5 6,5 7,4 7,6 9,6 10,7 8,7 9,8 10,5 7,8 6,8 11,6 11,5 9,5 8,9 "
+        "5,9 10,4 10,2 7,2 6,3 12,5 12,3 11,4 13,4 9,4 8,4 7,3 7,1";
+    std::istringstream stones(game);
+    int32_t colour = board::CellOwn;
+    for (std::string pair; stones >> pair; colour ^= 3) {
+        const size_t comma = pair.find(',');
+        board::setCell(at(std::stoi(pair.substr(0, comma)), std::stoi(pair.substr(comma + 1))),
+                       colour);
+    }
+    int32_t move = board::NoCell;
+    const IterationReport first = lastReport(move);
+    EXPECT_GE(first.score, NearWinScore);
+    EXPECT_EQ(first.winMoves, 0);
+    board::setCell(move, board::CellOwn);
+    board::setCell(at(6, 1), board::CellOpponent);
+    const IterationReport second = lastReport(move);
+    EXPECT_GE(second.score, NearWinScore);
+    EXPECT_EQ(second.winMoves, 0);
 }
 
 }  // namespace

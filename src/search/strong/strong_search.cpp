@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "search/helper_threads.h"
+#include "search/scores.h"
 #include "search/strong/evaluation.h"
 #include "search/strong/threat_space.h"
 #include "search/time_control.h"
@@ -395,8 +396,10 @@ void reportLines(const StrongThread& t, int32_t depth) {
         if (root.score == -Infinite) break;
         IterationReport report{};
         report.depth = depth;
+        // A five the iterations see is no proof: against an open three the quiet search tries
+        // only the moves that stop it, not every four the defender could put in first. It
+        // reads as the largest score; only the victory by threats below is reported as won.
         report.score = root.score;
-        report.winMoves = movesToMate(root.score);
         report.rank = t.multiPv > 1 ? k + 1 : 0;
         report.nodes = nodes;
         report.pv = {root.line.cells.data(), static_cast<size_t>(root.line.count)};
@@ -506,12 +509,6 @@ StrongSearch::~StrongSearch() {
     for (StrongThread* helper : helpers) delete helper;
 }
 
-int32_t movesToMate(int32_t score) {
-    if (score >= MateBound) return (MateValue - score + 1) / 2;
-    if (score <= -MateBound) return -((MateValue + score) / 2);
-    return 0;
-}
-
 int32_t strongBestMove(StrongSearch& search, SearchMemory& memory, ThinkControl& control,
                        const board::EngineBoard& board, RuleVariant variant,
                        const SearchLimits& limits) {
@@ -538,8 +535,11 @@ int32_t strongBestMove(StrongSearch& search, SearchMemory& memory, ThinkControl&
     if (plies > 0) {
         IterationReport report{};
         report.depth = plies;
-        report.score = mateIn(plies);
-        report.winMoves = movesToMate(report.score);
+        // Won, without the number of moves: the defender may still put in fours of its own on
+        // the way, each a move longer than the count the search keeps. (The victories by fours
+        // found before this search leave the defender no time for that and announce their
+        // length.)
+        report.score = WinScore;
         report.nodes = budget.nodes;
         report.pv = {&winning, 1};
         reportIteration(control, report);

@@ -112,8 +112,4 @@ int32_t strongBestMove(StrongSearch& search, SearchMemory& memory, ThinkControl&
 int32_t setStrongThreads(StrongSearch& search, int32_t requested);
 uint64_t strongThreadsMemory(const StrongSearch& search);
 
-// A proven result as the engine's moves to its five (positive) or to the other side's (negative);
-// 0 for any other score.
-int32_t movesToMate(int32_t score);
-
 }  // namespace velka::search::strong

@@ -24,6 +24,10 @@ const std::vector<patterns::PatternEntry>& renjuTable() {
 // The four directions of a window, its cell j lying j - 5 steps from the centre.
 constexpr std::array<Move, 4> Steps = {Move{1, 0}, Move{0, 1}, Move{-1, 1}, Move{1, 1}};
 
+const char* builtEngine() {
+    return strongEngine() ? VELKA_STRONG_ENGINE_PATH : VELKA_ENGINE_PATH;
+}
+
 }  // namespace
 
 bool renjuForbidden(std::vector<int>& cells, int width, int height, Move m) {
@@ -73,8 +77,12 @@ bool renjuForbidden(std::vector<int>& cells, int width, int height, Move m) {
 }
 
 std::string engineCommand() {
-    const char* command = std::getenv("VELKA_ENGINE");
-    return command != nullptr && command[0] != '\0' ? command : VELKA_ENGINE_PATH;
+    const char* command = std::getenv(strongEngine() ? "VELKA_STRONG_ENGINE" : "VELKA_ENGINE");
+    return command != nullptr && command[0] != '\0' ? command : builtEngine();
+}
+
+bool strongEngine() {
+    return flagSet("VELKA_STRONG");
 }
 
 bool expectCrlf() {
@@ -86,7 +94,7 @@ int lateness() {
 }
 
 std::optional<uint64_t> EngineProcess::peakResidentBytes() const {
-    if (engineCommand() != VELKA_ENGINE_PATH || flagSet("VELKA_SANITIZED")) return std::nullopt;
+    if (engineCommand() != builtEngine() || flagSet("VELKA_SANITIZED")) return std::nullopt;
     const std::optional<harness::ResidentMemory> memory = process_.resident();
     if (!memory) return std::nullopt;
     return memory->peakBytes;

@@ -15,8 +15,12 @@
 namespace velka::testing {
 
 // VELKA_ENGINE from the environment (split at spaces, e.g. "wine pbrain-velka64.exe"), or the
-// engine built with the tests.
+// engine built with the tests. With VELKA_STRONG=1 (the suite's second run) the program with the
+// strong search on: VELKA_STRONG_ENGINE, or pbrain-velka-strong built with the tests.
 std::string engineCommand();
+// The suite runs against the program with the strong search on (VELKA_STRONG=1): a test of what
+// only the main search promises skips that part.
+bool strongEngine();
 // A Windows build writes CR LF line ends (VELKA_EXPECT_CRLF=1).
 bool expectCrlf();
 // Slack beyond the budget for a move to arrive; sanitizer builds (VELKA_SANITIZED=1) run slower.
