@@ -49,13 +49,15 @@ int32_t decideWith(Player& player, board::EngineBoard& b, ThreatSearchKind threa
     // every move afresh, and so does the strong one under a node limit, which makes a think
     // repeatable.
     const bool sameRules = player.lastThink.strong && player.lastThink.variant == variant &&
+                           player.lastThink.width == b.width &&
+                           player.lastThink.height == b.height &&
                            player.lastThink.firstPlayer == b.firstPlayer;
     if (!strong || limits.nodeLimit != 0) {
         keepEntriesSince(player.memory, 0);
     } else if (!sameRules || player.memory.keptSince == 0) {
         keepEntriesSince(player.memory, player.memory.generation);
     }
-    player.lastThink = {strong, variant, b.firstPlayer};
+    player.lastThink = {strong, variant, b.width, b.height, b.firstPlayer};
     if (cell < 0 && strong) {
         cell = strong::strongBestMove(player.strong, player.memory, player.control, b, variant,
                                       limits);

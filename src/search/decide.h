@@ -46,11 +46,14 @@ struct Player {
     // The weaker levels' draws: seeded once per game, so that the shared sequence, reseeded from
     // the wall clock's second at every move, neither repeats them nor is disturbed by them.
     board::Random levelChance;
-    // The last think's search, rules and black, for the strong search to keep its results from
-    // move to move while they stay the same.
+    // The last think's search, rules, board and black, for the strong search to keep its results
+    // from move to move while they stay the same (a position's hash means another position on a
+    // board of another size).
     struct {
         bool strong = false;
         patterns::RuleVariant variant = patterns::RuleVariant::Freestyle;
+        int32_t width = 0;
+        int32_t height = 0;
         int32_t firstPlayer = 0;
     } lastThink;
 };

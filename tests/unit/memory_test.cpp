@@ -199,4 +199,30 @@ TEST_F(Memory, SameLimitKeepsTheTableAndTheStaticEntryServesEveryPosition) {
     EXPECT_EQ(sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(MiB), 0), MiB);
 }
 
+// A search that keeps its results from move to move reads the entries written since the
+// generation it names, and no earlier ones; by default only the current move's.
+TEST_F(Memory, KeptEntriesOutliveTheMovesSinceTheirGenerationOnly) {
+    writeEntry(searchMemory, 11, 5, BoundExact, 42);
+    const uint16_t first = searchMemory.generation;
+    wipeMemory(searchMemory);
+    writeEntry(searchMemory, 22, 6, BoundLower, 43);
+    const uint16_t second = searchMemory.generation;
+    wipeMemory(searchMemory);
+    SearchMemoryEntry entry;
+    EXPECT_FALSE(readEntry(searchMemory, 11, entry));
+    EXPECT_FALSE(readEntry(searchMemory, 22, entry));
+    keepEntriesSince(searchMemory, second);
+    EXPECT_FALSE(readEntry(searchMemory, 11, entry));
+    ASSERT_TRUE(readEntry(searchMemory, 22, entry));
+    EXPECT_EQ(entry.value, 43);
+    keepEntriesSince(searchMemory, first);
+    ASSERT_TRUE(readEntry(searchMemory, 11, entry));
+    EXPECT_EQ(entry.depth, 5);
+    // The main search's probe never sees them.
+    EXPECT_EQ(probeMemory(searchMemory, 22, 0, LossScore, WinScore), NoScore);
+    sizeMemoryWithWorkingSet(searchMemory, static_cast<uint32_t>(2 * MiB), 0);
+    EXPECT_EQ(searchMemory.keptSince, 0);
+    EXPECT_FALSE(readEntry(searchMemory, 22, entry));
+}
+
 }  // namespace
