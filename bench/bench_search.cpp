@@ -178,6 +178,23 @@ double nodesPerSecond(const std::vector<Run>& runs) {
     return static_cast<double>(nodes) / ms * 1000.0;
 }
 
+// Each position's nodes, their sum (the signature), time and speed, under the search's name.
+void reportRuns(const std::string& search, const std::vector<Run>& runs, int32_t depth) {
+    uint64_t nodes = 0;
+    double ms = 0;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        report(search + ": nodes, " + Positions[i].name + " (depth " +
+                   std::to_string(runs[i].depth) + ")",
+               static_cast<double>(runs[i].nodes), "");
+        nodes += runs[i].nodes;
+        ms += runs[i].ms;
+    }
+    report(search + ": signature (nodes to depth " + std::to_string(depth) + ")",
+           static_cast<double>(nodes), "nodes");
+    report(search + ": time (sum of medians)", ms, "ms");
+    report(search + ": speed", nodesPerSecond(runs) / 1e6, "Mnodes/s");
+}
+
 }  // namespace
 
 double fixedPositionSpeed(int repetitions) {
@@ -193,34 +210,8 @@ void benchSearch(const BenchOptions& options) {
     microBench(options.repetitions);
 
     const std::vector<Run> runs = fixedDepthRuns(options.repetitions);
-    uint64_t nodes = 0;
-    double ms = 0;
-    for (size_t i = 0; i < runs.size(); ++i) {
-        report(std::string("search: nodes, ") + Positions[i].name + " (depth " +
-                   std::to_string(runs[i].depth) + ")",
-               static_cast<double>(runs[i].nodes), "");
-        nodes += runs[i].nodes;
-        ms += runs[i].ms;
-    }
-    report("search: signature (nodes to depth " + std::to_string(SignatureDepth) + ")",
-           static_cast<double>(nodes), "nodes");
-    report("search: time (sum of medians)", ms, "ms");
-    report("search: speed", nodesPerSecond(runs) / 1e6, "Mnodes/s");
-
-    const std::vector<Run> strong = strongRuns(options.repetitions);
-    uint64_t strongNodes = 0;
-    double strongMs = 0;
-    for (size_t i = 0; i < strong.size(); ++i) {
-        report(std::string("strong: nodes, ") + Positions[i].name + " (depth " +
-                   std::to_string(strong[i].depth) + ")",
-               static_cast<double>(strong[i].nodes), "");
-        strongNodes += strong[i].nodes;
-        strongMs += strong[i].ms;
-    }
-    report("strong: signature (nodes to depth " + std::to_string(StrongSignatureDepth) + ")",
-           static_cast<double>(strongNodes), "nodes");
-    report("strong: time (sum of medians)", strongMs, "ms");
-    report("strong: speed", strongNodes / strongMs / 1000.0, "Mnodes/s");
+    reportRuns("search", runs, SignatureDepth);
+    reportRuns("strong", strongRuns(options.repetitions), StrongSignatureDepth);
 
     if (std::getenv("VELKA_BENCH_SEARCH_TIMED") == nullptr) return;
     for (int32_t budget : {1000, 5000}) {
