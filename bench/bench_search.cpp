@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench.h"
@@ -44,12 +45,10 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// Every position searched to the signature depth; the time is the median over repetitions of
-// the search alone (the memory wipe before each is left out).
-std::vector<Run> fixedDepthRuns(int repetitions) {
-    search::SearchLimits limits;
-    limits.maxDepth = SignatureDepth;
-    limits.useClock = false;
+// Every position searched by `think` (which returns the search's stats) from a wiped memory; the
+// time is the median over repetitions of the search alone (the wipe before each is left out).
+template <typename Think>
+std::vector<Run> runPositions(int repetitions, Think think) {
     search::Player& player = benchPlayer();
     std::vector<Run> runs(Positions.size());
     for (size_t i = 0; i < Positions.size(); ++i) {
@@ -58,16 +57,27 @@ std::vector<Run> fixedDepthRuns(int repetitions) {
         for (int r = 0; r < std::max(1, repetitions); ++r) {
             search::wipeMemory(player.memory);
             const auto start = std::chrono::steady_clock::now();
-            search::searchBestMove(player.main, player.memory, player.control, board::engineBoard,
-                                   Positions[i].variant, limits);
+            const auto [nodes, depth] = think(player, Positions[i].variant);
             const auto stop = std::chrono::steady_clock::now();
             times.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
-            runs[i].nodes = player.main.stats.nodes;
-            runs[i].depth = player.main.stats.completedDepth;
+            runs[i].nodes = nodes;
+            runs[i].depth = depth;
         }
         runs[i].ms = median(times);
     }
     return runs;
+}
+
+// The main search on every position to the signature depth.
+std::vector<Run> fixedDepthRuns(int repetitions) {
+    search::SearchLimits limits;
+    limits.maxDepth = SignatureDepth;
+    limits.useClock = false;
+    return runPositions(repetitions, [&](search::Player& player, patterns::RuleVariant variant) {
+        search::searchBestMove(player.main, player.memory, player.control, board::engineBoard,
+                               variant, limits);
+        return std::pair{player.main.stats.nodes, player.main.stats.completedDepth};
+    });
 }
 
 // The strong search on every position to its signature depth: one thread, no clock, so the count
@@ -76,25 +86,12 @@ std::vector<Run> strongRuns(int repetitions) {
     search::SearchLimits limits;
     limits.maxDepth = StrongSignatureDepth;
     limits.useClock = false;
-    search::Player& player = benchPlayer();
-    search::strong::setStrongThreads(player.strong, 1);
-    std::vector<Run> runs(Positions.size());
-    for (size_t i = 0; i < Positions.size(); ++i) {
-        setUpPosition(Positions[i], player.memory);
-        std::vector<double> times;
-        for (int r = 0; r < std::max(1, repetitions); ++r) {
-            search::wipeMemory(player.memory);
-            const auto start = std::chrono::steady_clock::now();
-            search::strong::strongBestMove(player.strong, player.memory, player.control,
-                                           board::engineBoard, Positions[i].variant, limits);
-            const auto stop = std::chrono::steady_clock::now();
-            times.push_back(std::chrono::duration<double, std::milli>(stop - start).count());
-            runs[i].nodes = player.strong.stats.nodes;
-            runs[i].depth = player.strong.stats.completedDepth;
-        }
-        runs[i].ms = median(times);
-    }
-    return runs;
+    search::strong::setStrongThreads(benchPlayer().strong, 1);
+    return runPositions(repetitions, [&](search::Player& player, patterns::RuleVariant variant) {
+        search::strong::strongBestMove(player.strong, player.memory, player.control,
+                                       board::engineBoard, variant, limits);
+        return std::pair{player.strong.stats.nodes, player.strong.stats.completedDepth};
+    });
 }
 
 // The depth the clocked search completes with the given budget, per position.

@@ -19,14 +19,8 @@ namespace {
 using patterns::RuleVariant;
 using testing::at;
 
-struct Rules {
-    RuleVariant variant;
-    int32_t black;
-};
-constexpr Rules AllRules[] = {{RuleVariant::Freestyle, 1},
-                              {RuleVariant::ExactFive, 2},
-                              {RuleVariant::Renju, 1},
-                              {RuleVariant::Renju, 2}};
+using testing::AllRules;
+using testing::Rules;
 
 PatternBoard& patternBoard() {
     static PatternBoard pb;

@@ -17,14 +17,8 @@ namespace {
 
 using patterns::RuleVariant;
 
-struct Rules {
-    RuleVariant variant;
-    int32_t black;
-};
-constexpr Rules AllRules[] = {{RuleVariant::Freestyle, 1},
-                              {RuleVariant::ExactFive, 2},
-                              {RuleVariant::Renju, 1},
-                              {RuleVariant::Renju, 2}};
+using testing::AllRules;
+using testing::Rules;
 
 void refreshAll(SearchBoard& sb) {
     for (int32_t cell = 0; cell < sb.board.cellCount; ++cell) {

@@ -20,6 +20,16 @@ namespace velka::testing {
 
 using Cells = std::initializer_list<std::pair<int32_t, int32_t>>;
 
+// Each rule with each colour as black where the colours' rules differ (colour 1 the engine's).
+struct Rules {
+    patterns::RuleVariant variant;
+    int32_t black;
+};
+inline constexpr Rules AllRules[] = {{patterns::RuleVariant::Freestyle, 1},
+                                     {patterns::RuleVariant::ExactFive, 2},
+                                     {patterns::RuleVariant::Renju, 1},
+                                     {patterns::RuleVariant::Renju, 2}};
+
 // An empty board with keys from a fixed seed.
 inline void freshBoard(int32_t width, int32_t height) {
     board::seedRandom(board::DefaultRandomSeed);
