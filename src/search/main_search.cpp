@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <new>
 #include <optional>
 
@@ -31,6 +32,12 @@ constexpr int32_t RootReach = 3;
 constexpr int32_t InnerReach = 2;
 // The stack a helper touches: the searches' recursion with room to spare.
 constexpr uint64_t HelperStackBytesUsed = uint64_t{1} << 20;
+// The thinking thread reads the clock this often while it waits for its helpers: no node of its
+// own reads it then.
+constexpr std::chrono::milliseconds WaitingClockCheck{1};
+// The threads share the moves of a node only with at least this depth left: below it, handing the
+// moves out costs more than it saves.
+constexpr int32_t SharedDepth = 3;
 
 // A level's score, or nothing when the search was stopped below it. A stopped level returns at
 // once and stores nothing; so does every level above it, and the iteration under way is lost.
@@ -111,20 +118,38 @@ void reportLines(const MainSearch& search, const RootLines& lines, int32_t wante
     }
 }
 
+// The clock, the manager's stop and a helper's win, as the thinking thread reads them.
+bool thinkingMustStop(SearchThread& t) {
+    return (t.useClock && thinkMustStop(*t.owner->control)) ||
+           t.owner->job.won.load(std::memory_order_relaxed);
+}
+
 // Step 1 of every node, the one place where a search is stopped: the node limit at every node;
 // the clock and the manager's stop once every ClockCheckPeriod nodes (a helper: the thinking
-// thread's word).
+// thread's word), and a cut-off of a shared node that the thread is in. When the thinking thread
+// stops, so do its helpers.
 bool mustStop(SearchThread& t) {
-    if (++t.nodes > t.nodeLimit && t.nodeLimit != 0) return true;
+    MainSearch& search = *t.owner;
+    if (++t.nodes > t.nodeLimit && t.nodeLimit != 0) {
+        search.job.stop.store(true, std::memory_order_relaxed);
+        return true;
+    }
     if (++*t.clockCheckCounter < ClockCheckPeriod) return false;
     *t.clockCheckCounter = 0;
-    MainSearch& search = *t.owner;
+    for (int32_t k = 0; k < t.inCount; ++k) {
+        if (t.in[k]->state.load(std::memory_order_relaxed) != SharedNode::State::Running) {
+            return true;
+        }
+    }
     if (t.helper) {
         t.sharedNodes.store(t.nodes, std::memory_order_relaxed);
         return search.job.stop.load(std::memory_order_relaxed);
     }
-    return (t.useClock && thinkMustStop(*search.control)) ||
-           search.job.won.load(std::memory_order_relaxed);
+    if (thinkingMustStop(t)) {
+        search.job.stop.store(true, std::memory_order_relaxed);  // the helpers stop with it
+        return true;
+    }
+    return false;
 }
 
 // Principal variation search of one move at a node with the window (alpha, beta): the full window
@@ -153,6 +178,16 @@ NodeScore searchLeaf(SearchThread& t, int32_t alpha, int32_t beta, int32_t move,
     storeMemory(*t.memory, hash, 0, v, BoundExact);
     return v;
 }
+
+struct NodeState {
+    int32_t alpha;
+    int32_t best;
+    uint8_t bound;
+    bool pvFound;
+};
+SharedNode* openNode(SearchThread& t, int32_t depth, int32_t beta, const NodeState& state,
+                     int32_t side, const ScanArea& area, CandidateList& moves);
+NodeScore closeNode(SearchThread& t, SharedNode& node);
 
 NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta, int32_t lastMove,
                      int32_t side, const ScanArea& parentArea) {
@@ -225,6 +260,14 @@ NodeScore searchNode(SearchThread& t, int32_t depth, int32_t alpha, int32_t beta
             }
             best = v;
         }
+        // The first move is searched without a cut-off: the others are shared with any thread
+        // that waits for work, deep enough.
+        if (i == 0 && depth >= SharedDepth && t.owner->job.split &&
+            t.owner->job.shared.idle.load(std::memory_order_relaxed) > 0) {
+            SharedNode* node =
+                openNode(t, depth, beta, {alpha, best, bound, pvFound}, side, area, moves);
+            if (node != nullptr) return closeNode(t, *node);
+        }
     }
     storeMemory(*t.memory, hash, depth, best, bound);
     return best;
@@ -262,6 +305,7 @@ void prepareThread(SearchThread& t, MainSearch& search, const board::EngineBoard
     t.completedDepth = 0;
     t.won = false;
     t.stopped = false;
+    t.inCount = 0;
 }
 
 // The iteration a thread searches first and next. A helper keeps one ahead of the thinking
@@ -344,70 +388,281 @@ void iterate(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t m
     }
 }
 
-// Under the iteration's mutex: root move i (cell m) scored v. Once a move has won, the others'
-// scores no longer count.
-void recordRootResult(SearchThread& t, SharedIteration& it, int32_t i, int32_t m, int32_t v) {
-    if (it.won) return;
-    if (v == LossScore) {
-        it.lost[i] = true;
+// The path's stones alternate from the engine's.
+int32_t pathColour(int32_t k) {
+    return k % 2 == 0 ? board::CellOwn : board::CellOpponent;
+}
+
+// Whether the node lies below the one whose path is base (base itself not included).
+bool isBelow(const SharedNode& node, const SharedNode& base) {
+    return node.pathCount > base.pathCount &&
+           std::equal(base.path.begin(), base.path.begin() + base.pathCount, node.path.begin());
+}
+
+// The thread's board becomes the node's: it takes back its stones that are not on the node's
+// path and places the rest of the path.
+void followPath(SearchThread& t, const SharedNode& node) {
+    SearchBoard& sb = t.sb;
+    int32_t common = 0;
+    const int32_t most = std::min(sb.placedCount, node.pathCount);
+    while (common < most && sb.placed[common].cell == node.path[common]) ++common;
+    while (sb.placedCount > common) removeStone(sb, sb.placed[sb.placedCount - 1].cell);
+    for (int32_t k = common; k < node.pathCount; ++k) placeStone(sb, node.path[k], pathColour(k));
+}
+
+void retreatTo(SearchThread& t, int32_t count) {
+    SearchBoard& sb = t.sb;
+    while (sb.placedCount > count) removeStone(sb, sb.placed[sb.placedCount - 1].cell);
+}
+
+// Under the mutex: the node is cut off, and every node below it abandoned.
+void cutNode(SharedNodes& shared, SharedNode& node) {
+    node.state.store(SharedNode::State::Cut, std::memory_order_relaxed);
+    for (SharedNode& other : shared.nodes) {
+        if (other.inUse && isBelow(other, node)) {
+            other.state.store(SharedNode::State::Abandoned, std::memory_order_relaxed);
+        }
+    }
+}
+
+// Under the mutex: the node's line becomes move m followed by the line the thread found below it.
+void keepSharedLine(SearchThread& t, SharedNode& node, int32_t ply, int32_t m) {
+    extendLine(t, ply, m);
+    std::copy(t.pv[ply].begin() + ply, t.pv[ply].begin() + t.pvEnd[ply], node.line.begin() + ply);
+    node.lineEnd = t.pvEnd[ply];
+}
+
+// Under the mutex: a move of the shared node scored v, as the loop of searchNode takes it.
+void recordNodeResult(SearchThread& t, SharedNode& node, int32_t m, int32_t v) {
+    const int32_t ply = node.iterationDepth - node.depth;
+    if (v == WinScore || v >= node.beta) {
+        if (v == WinScore) keepSharedLine(t, node, ply, m);
+        node.best = v;
+        node.bound = v == WinScore ? BoundExact : BoundLower;
+        cutNode(t.owner->job.shared, node);
         return;
     }
-    if (v < WinScore && v <= it.alpha.load(std::memory_order_relaxed)) return;
+    if (v > node.best) {
+        if (v > node.alpha) {
+            node.alpha = v;
+            node.pvFound = true;
+            node.bound = BoundExact;
+            keepSharedLine(t, node, ply, m);
+        }
+        node.best = v;
+    }
+}
+
+// Under the mutex: root move i (cell m) scored v. A win cuts the root off.
+void recordRootResult(SearchThread& t, SharedNode& root, int32_t i, int32_t m, int32_t v) {
+    if (v == LossScore) {
+        root.lost[i] = true;
+        return;
+    }
+    if (v < WinScore && v <= root.alpha) return;
     extendLine(t, 0, m);
     t.lines.count = 0;
     rankRootLine(t, v);
-    it.lines = t.lines;
+    root.lines = t.lines;
     if (v >= WinScore) {
-        it.won = true;
+        root.won = true;
+        cutNode(t.owner->job.shared, root);
     } else {
-        it.alpha.store(v, std::memory_order_relaxed);
-        it.raisers[it.raiserCount++] = i;
+        root.alpha = v;
+        root.raisers[root.raiserCount++] = i;
     }
 }
 
-// Searches the shared iteration's moves not yet taken, one at a time, until none is left or a
-// move wins; false when the thread was stopped inside one.
-bool takeSharedMoves(SearchThread& t, const ScanArea& area) {
-    SharedIteration& it = t.owner->job.iteration;
-    const int32_t d = t.iterationDepth;
+// Searches the node's moves not yet taken, one at a time, until none is left or one cuts the
+// node off; false when the thread was stopped inside one, or the node abandoned.
+bool takeSharedMoves(SearchThread& t, SharedNode& node) {
+    SharedNodes& shared = t.owner->job.shared;
     for (;;) {
-        const int32_t i = it.next.fetch_add(1, std::memory_order_relaxed);
-        if (i >= it.moves.count) return true;
-        const int32_t m = it.moves.cells[i];
-        const int32_t alpha = it.alpha.load(std::memory_order_relaxed);
-        placeStone(t.sb, m, board::CellOwn);
+        int32_t i = 0;
+        int32_t alpha = 0;
+        bool pvFound = true;
+        {
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            const SharedNode::State state = node.state.load(std::memory_order_relaxed);
+            if (state != SharedNode::State::Running || node.next >= node.moves.count) {
+                return state != SharedNode::State::Abandoned;
+            }
+            i = node.next++;
+            alpha = node.alpha;
+            if (!node.atRoot) pvFound = node.pvFound;
+        }
+        const int32_t m = node.moves.cells[i];
+        placeStone(t.sb, m, node.side);
         const NodeScore child =
-            principalVariation(true, alpha, WinScore, [&](int32_t a, int32_t b) {
-                return searchNode(t, d - 1, a, b, m, board::CellOpponent, area);
+            principalVariation(pvFound, alpha, node.beta, [&](int32_t a, int32_t b) {
+                return searchNode(t, node.depth - 1, a, b, m, node.side ^ 3, node.area);
             });
         removeStone(t.sb, m);
-        if (!child) return false;
-        const std::lock_guard<std::mutex> lock(it.mutex);
-        recordRootResult(t, it, i, m, -*child);
-        if (it.won) return true;
-    }
-}
-
-// The thread is done with the iteration (stopped inside it when not completed).
-void leaveIteration(SharedIteration& it, bool completed) {
-    {
-        const std::lock_guard<std::mutex> lock(it.mutex);
-        if (!completed) {
-            it.stopped = true;
-            it.next.store(it.moves.count, std::memory_order_relaxed);
+        const std::lock_guard<std::mutex> lock(shared.mutex);
+        // A cut-off ends the other moves: their searches no longer count.
+        if (!child) return node.state.load(std::memory_order_relaxed) == SharedNode::State::Cut;
+        if (node.state.load(std::memory_order_relaxed) != SharedNode::State::Running) continue;
+        if (node.atRoot) {
+            recordRootResult(t, node, i, m, -*child);
+        } else {
+            recordNodeResult(t, node, m, -*child);
         }
-        --it.working;
     }
-    it.changed.notify_all();
 }
 
-// The thinking thread's iterative deepening when the threads share each iteration: it hands each
-// one out, searches the first move (its score becomes the others' alpha), takes moves with the
-// helpers, waits for them, and orders the next iteration's list as a lone thread would: the moves
+// Under the mutex: the thread leaves the node it is in last.
+void leaveNode(SearchThread& t, SharedNode& node, bool completed) {
+    if (!completed) node.stopped = true;
+    --node.working;
+    --t.inCount;
+}
+
+// Under the mutex: the open node that the thread may join, the highest first: below base when the
+// thread waits for the helpers of its own node base, anywhere otherwise.
+SharedNode* joinableNode(SharedNodes& shared, const SharedNode* base) {
+    SharedNode* found = nullptr;
+    for (SharedNode& node : shared.nodes) {
+        if (!node.inUse || node.next >= node.moves.count ||
+            node.state.load(std::memory_order_relaxed) != SharedNode::State::Running) {
+            continue;
+        }
+        if (base != nullptr && !isBelow(node, *base)) continue;
+        if (found == nullptr || node.pathCount < found->pathCount) found = &node;
+    }
+    return found;
+}
+
+// Under the mutex (lock): the thread joins the node, takes moves with the others and leaves. Its
+// board is brought to the node; a thread that waits for its own node base goes back to it after.
+void workIn(SearchThread& t, SharedNode& node, std::unique_lock<std::mutex>& lock,
+            const SharedNode* base) {
+    ++node.working;
+    t.in[t.inCount++] = &node;
+    t.iterationDepth = node.iterationDepth;
+    lock.unlock();
+    followPath(t, node);
+    const bool completed = takeSharedMoves(t, node);
+    if (base != nullptr) retreatTo(t, base->pathCount);
+    lock.lock();
+    leaveNode(t, node, completed);
+    t.owner->job.shared.changed.notify_all();
+}
+
+// Under the mutex: a free node for the thread to share, entered; nullptr when none is free, or
+// when a node that the thread is in no longer counts.
+SharedNode* claimNode(SearchThread& t) {
+    for (int32_t k = 0; k < t.inCount; ++k) {
+        if (t.in[k]->state.load(std::memory_order_relaxed) != SharedNode::State::Running) {
+            return nullptr;
+        }
+    }
+    for (SharedNode& node : t.owner->job.shared.nodes) {
+        if (node.inUse) continue;
+        node.inUse = true;
+        node.state.store(SharedNode::State::Running, std::memory_order_relaxed);
+        node.working = 1;
+        node.stopped = false;
+        node.iterationDepth = t.iterationDepth;
+        node.pathCount = t.sb.placedCount;
+        for (int32_t k = 0; k < node.pathCount; ++k) node.path[k] = t.sb.placed[k].cell;
+        t.in[t.inCount++] = &node;
+        return &node;
+    }
+    return nullptr;
+}
+
+// The node's owner takes its moves with the others, then waits until all have left, joining the
+// nodes opened below it meanwhile; false when the node has no result. The node stays the
+// owner's until released.
+bool runNode(SearchThread& t, SharedNode& node) {
+    SharedNodes& shared = t.owner->job.shared;
+    shared.changed.notify_all();
+    const bool completed = takeSharedMoves(t, node);
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    if (!completed) node.stopped = true;
+    --node.working;
+    shared.idle.fetch_add(1, std::memory_order_relaxed);
+    while (node.working > 0) {
+        SharedNode* below = joinableNode(shared, &node);
+        if (below == nullptr) {
+            if (t.helper) {
+                shared.changed.wait(lock);
+            } else if (shared.changed.wait_for(lock, WaitingClockCheck) ==
+                           std::cv_status::timeout &&
+                       thinkingMustStop(t)) {
+                t.owner->job.stop.store(true, std::memory_order_relaxed);
+            }
+            continue;
+        }
+        shared.idle.fetch_sub(1, std::memory_order_relaxed);
+        workIn(t, *below, lock, &node);
+        shared.idle.fetch_add(1, std::memory_order_relaxed);
+    }
+    shared.idle.fetch_sub(1, std::memory_order_relaxed);
+    --t.inCount;
+    return !node.stopped &&
+           node.state.load(std::memory_order_relaxed) != SharedNode::State::Abandoned;
+}
+
+void releaseNode(SharedNodes& shared, SharedNode& node) {
+    const std::lock_guard<std::mutex> lock(shared.mutex);
+    node.inUse = false;
+}
+
+// A node at depth whose first move the thread has searched, with the window (state.alpha, beta):
+// its other moves, shared; nullptr (searched alone) when there are none or no node is free.
+SharedNode* openNode(SearchThread& t, int32_t depth, int32_t beta, const NodeState& state,
+                     int32_t side, const ScanArea& area, CandidateList& moves) {
+    std::array<int32_t, InnerCandidateCapacity> rest;
+    int32_t count = 0;
+    for (int32_t m; (m = candidateAt(t.sb, area, side, moves, count + 1)) != board::NoCell;) {
+        rest[count++] = m;
+    }
+    if (count == 0) return nullptr;
+    const int32_t ply = t.iterationDepth - depth;
+    const std::lock_guard<std::mutex> lock(t.owner->job.shared.mutex);
+    SharedNode* node = claimNode(t);
+    if (node == nullptr) return nullptr;
+    node->atRoot = false;
+    node->depth = depth;
+    node->side = side;
+    node->beta = beta;
+    node->area = area;
+    node->moves.count = count;
+    std::copy(rest.begin(), rest.begin() + count, node->moves.cells.begin());
+    node->next = 0;
+    node->alpha = state.alpha;
+    node->best = state.best;
+    node->bound = state.bound;
+    node->pvFound = state.pvFound;
+    node->lineEnd = t.pvEnd[ply];
+    std::copy(t.pv[ply].begin() + ply, t.pv[ply].begin() + t.pvEnd[ply], node->line.begin() + ply);
+    return node;
+}
+
+// The end of an opened node, as searchNode would end it: its line, its memory entry, its score.
+NodeScore closeNode(SearchThread& t, SharedNode& node) {
+    const bool valid = runNode(t, node);
+    NodeScore v;
+    if (valid) {
+        const int32_t ply = node.iterationDepth - node.depth;
+        std::copy(node.line.begin() + ply, node.line.begin() + node.lineEnd,
+                  t.pv[ply].begin() + ply);
+        t.pvEnd[ply] = node.lineEnd;
+        storeMemory(*t.memory, t.sb.board.hash, node.depth, node.best, node.bound);
+        v = node.best;
+    }
+    releaseNode(t.owner->job.shared, node);
+    return v;
+}
+
+// The thinking thread's iterative deepening when the threads share nodes: it searches the first
+// root move (sharing nodes below it while a helper is idle), then shares the other root moves,
+// its score their alpha, and orders the next iteration's list as a lone thread would: the moves
 // that raised alpha, the last first, then the others in their order, lost moves left out.
 void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, int32_t maxDepth) {
     MainSearch& search = *t.owner;
-    SharedIteration& it = search.job.iteration;
+    SharedNodes& shared = search.job.shared;
     for (int32_t d = 1; d <= maxDepth; ++d) {
         const int64_t t0 = clockMs();
         t.iterationDepth = d;
@@ -417,68 +672,64 @@ void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, i
             t.result = t.rootMoves.cells[0];
             return;
         }
-        {
-            const std::lock_guard<std::mutex> lock(it.mutex);
-            it.depth = d;
-            it.moves = t.rootMoves;
-            it.next.store(1, std::memory_order_relaxed);
-            it.alpha.store(LossScore, std::memory_order_relaxed);
-            it.lines.count = 0;
-            it.raiserCount = 0;
-            std::fill(it.lost.begin(), it.lost.begin() + it.moves.count, false);
-            it.won = false;
-            it.stopped = false;
-            it.working = 1 + search.searchingHelpers;
-            ++it.generation;
-        }
-        it.changed.notify_all();
-
-        const int32_t first = it.moves.cells[0];
+        const int32_t first = t.rootMoves.cells[0];
         placeStone(t.sb, first, board::CellOwn);
         const NodeScore child =
             principalVariation(false, LossScore, WinScore, [&](int32_t a, int32_t b) {
                 return searchNode(t, d - 1, a, b, first, board::CellOpponent, area);
             });
         removeStone(t.sb, first);
-        {
-            const std::lock_guard<std::mutex> lock(it.mutex);
-            if (child) recordRootResult(t, it, 0, first, -*child);
-        }
-        const bool completed = child && takeSharedMoves(t, area);
-        // A stop ends the helpers' moves too; the iteration is lost whole.
-        if (!completed) search.job.stop.store(true, std::memory_order_relaxed);
-        leaveIteration(it, completed);
-        {
-            std::unique_lock<std::mutex> lock(it.mutex);
-            it.changed.wait(lock, [&] { return it.working == 0; });
-        }
-        if (it.stopped) {
+        if (!child) {
             t.stopped = true;
             return;
         }
-        if (it.won) {
-            t.won = true;
-            t.result = it.lines.ranked[0].line.cells[0];
-            t.resultDepth = d;
-            t.resultLines = it.lines;
-            reportLines(search, t.resultLines, 1, d, nodesSoFar(t));
-            return;
+        SharedNode* root = nullptr;
+        {
+            const std::lock_guard<std::mutex> lock(shared.mutex);
+            root = claimNode(t);  // every node is free between iterations
+            root->atRoot = true;
+            root->depth = d;
+            root->side = board::CellOwn;
+            root->beta = WinScore;
+            root->area = area;
+            root->moves = t.rootMoves;
+            root->next = 1;
+            root->alpha = LossScore;
+            root->lines.count = 0;
+            root->raiserCount = 0;
+            std::fill(root->lost.begin(), root->lost.begin() + root->moves.count, false);
+            root->won = false;
+            recordRootResult(t, *root, 0, first, -*child);
         }
-        if (it.lines.count == 0) return;  // every move lost: keep the previous answer
+        const bool valid = runNode(t, *root);
+        const SharedNode& r = *root;  // the thinking thread's alone until released
+        const bool won = r.won;
+        const RootLines lines = r.lines;
         RootMoveList& work = t.rootWork;
         work.count = 0;
         std::array<bool, RootCandidateCapacity> placed{};
-        for (int32_t r = it.raiserCount - 1; r >= 0; --r) {
-            work.cells[work.count++] = it.moves.cells[it.raisers[r]];
-            placed[it.raisers[r]] = true;
+        for (int32_t k = r.raiserCount - 1; k >= 0; --k) {
+            work.cells[work.count++] = r.moves.cells[r.raisers[k]];
+            placed[r.raisers[k]] = true;
         }
-        for (int32_t i = 0; i < it.moves.count; ++i) {
-            if (!placed[i] && !it.lost[i]) work.cells[work.count++] = it.moves.cells[i];
+        for (int32_t i = 0; i < r.moves.count; ++i) {
+            if (!placed[i] && !r.lost[i]) work.cells[work.count++] = r.moves.cells[i];
         }
-        t.result = it.lines.ranked[0].line.cells[0];
-        t.completedDepth = d;
+        releaseNode(shared, *root);
+        if (!valid) {
+            t.stopped = true;
+            return;
+        }
+        if (lines.count == 0) return;  // every move lost: keep the previous answer
+        t.result = lines.ranked[0].line.cells[0];
         t.resultDepth = d;
-        t.resultLines = it.lines;
+        t.resultLines = lines;
+        if (won) {
+            t.won = true;
+            reportLines(search, t.resultLines, 1, d, nodesSoFar(t));
+            return;
+        }
+        t.completedDepth = d;
         reportLines(search, t.resultLines, 1, d, nodesSoFar(t));
         if (t.useClock && clockMs() - t0 >= timeRemaining(search.control->clock)) return;
         work.count = narrowedRootCount(work.count, d, rootCount);
@@ -486,21 +737,25 @@ void iterateTogether(SearchThread& t, const ScanArea& area, int32_t rootCount, i
     }
 }
 
-// A helper that shares the thinking thread's iterations: it waits for each to be handed out, then
-// takes moves until none is left.
-void helpTogether(SearchThread& t, const ScanArea& area) {
-    SharedIteration& it = t.owner->job.iteration;
-    int32_t seen = 0;
-    for (;;) {
-        {
-            std::unique_lock<std::mutex> lock(it.mutex);
-            it.changed.wait(lock, [&] { return it.finished || it.generation != seen; });
-            if (it.finished) return;
-            seen = it.generation;
-            t.iterationDepth = it.depth;
+// A helper that shares the thinking thread's nodes: it waits for a node to be opened, joins it,
+// takes moves until none is left, and waits again.
+void helpTogether(SearchThread& t) {
+    SharedNodes& shared = t.owner->job.shared;
+    std::unique_lock<std::mutex> lock(shared.mutex);
+    shared.idle.fetch_add(1, std::memory_order_relaxed);
+    while (!shared.finished) {
+        SharedNode* node = joinableNode(shared, nullptr);
+        if (node == nullptr) {
+            shared.changed.wait(lock);
+            continue;
         }
-        leaveIteration(it, takeSharedMoves(t, area));
+        shared.idle.fetch_sub(1, std::memory_order_relaxed);
+        workIn(t, *node, lock, nullptr);
+        shared.idle.fetch_add(1, std::memory_order_relaxed);
     }
+    shared.idle.fetch_sub(1, std::memory_order_relaxed);
+    lock.unlock();
+    retreatTo(t, 0);
 }
 
 void helperSearch(void* context, int32_t index) {
@@ -508,11 +763,11 @@ void helperSearch(void* context, int32_t index) {
     SearchThread& t = *search.helpers[index];
     const SearchJob& job = search.job;
     prepareThread(t, search, *job.board, job.variant, false, 0, job.multiPv);
-    const ScanArea area = stoneArea(t.sb.board, InnerReach);
     if (job.split) {
-        helpTogether(t, area);
+        helpTogether(t);
         return;
     }
+    const ScanArea area = stoneArea(t.sb.board, InnerReach);
     t.rootMoves = job.rootMoves;
     iterate(t, area, job.rootCount, job.maxDepth);
     if (t.won) search.job.won.store(true, std::memory_order_relaxed);
@@ -562,17 +817,16 @@ int32_t searchBestMove(MainSearch& search, SearchMemory& memory, ThinkControl& c
         job.rootCount = rootCount;
         job.rootMoves = t.rootMoves;
         job.stop.store(false, std::memory_order_relaxed);
-        job.iteration.finished = false;
-        job.iteration.generation = 0;
+        job.shared.finished = false;
         runOnHelpers(helpers, helperSearch, &search);
     }
     if (job.split) {
         iterateTogether(t, area, rootCount, maxDepth);
         {
-            const std::lock_guard<std::mutex> lock(job.iteration.mutex);
-            job.iteration.finished = true;
+            const std::lock_guard<std::mutex> lock(job.shared.mutex);
+            job.shared.finished = true;
         }
-        job.iteration.changed.notify_all();
+        job.shared.changed.notify_all();
     } else {
         iterate(t, area, rootCount, maxDepth);
     }

@@ -1,6 +1,8 @@
 // The main search: iterative-deepening principal-variation alpha-beta over short candidate lists,
 // with the SearchMemory, bounded by the turn's time budget. With more than one search thread the
-// helpers search the same root beside it and share the memory (lazy SMP).
+// threads share the moves of nodes whose first move is searched (young brothers wait), the root's
+// among them, and the memory; when several best lines are wanted, each thread runs its own
+// iterations beside the thinking thread's instead (lazy SMP).
 //
 // All of a search's state is in one MainSearch: the thinking thread's own (its board, root lists,
 // line and counters), its helpers', the job they share and the figures of the last search. Two
@@ -83,6 +85,53 @@ struct RootLines {
     std::array<Ranked, MaxMultiPv> ranked;
 };
 
+// A node whose moves the threads share (young brothers wait): once its owner has searched its
+// first move without a cut-off, and a thread is idle, every thread that joins takes the next move
+// not yet taken and searches it with a null window at the best score so far, again in full where
+// it does better. The results meet under the SharedNodes mutex. A node is known by its path, the
+// moves from the root to it (the engine's first); its owner closes it when every thread that
+// joined has left, and meanwhile joins the nodes below it.
+struct SharedNode {
+    enum class State : uint8_t {
+        Running,
+        Cut,        // a move reached beta (or won, at the root): the others no longer count
+        Abandoned,  // a node above was cut off: this one counts for nothing
+    };
+    bool inUse = false;
+    bool atRoot = false;
+    std::atomic<State> state{State::Running};
+    int32_t working = 0;   // threads in the node
+    bool stopped = false;  // a thread left it unfinished: the node has no result
+    int32_t iterationDepth = 0;
+    int32_t pathCount = 0;
+    std::array<int32_t, MaxPly> path;
+    // The node's depth left, side to move, window and the area its children scan.
+    int32_t depth = 0;
+    int32_t side = 0;
+    int32_t beta = 0;
+    ScanArea area{};
+    RootMoveList moves;  // the node's moves (at the root the whole list, the first taken)
+    int32_t next = 0;
+    int32_t alpha = 0;
+    int32_t best = 0;
+    bool pvFound = false;
+    uint8_t bound = 0;
+    // The node's line from its ply on.
+    int32_t lineEnd = 0;
+    std::array<int32_t, MaxPly> line;
+    // At the root: the best line, the moves that raised alpha in that order, the lost ones (by
+    // their place in the list), and a win.
+    RootLines lines;
+    int32_t raiserCount = 0;
+    std::array<int32_t, RootCandidateCapacity> raisers;
+    std::array<bool, RootCandidateCapacity> lost;
+    bool won = false;
+};
+
+// The most nodes shared at once: one per thread and level of nesting is far more than two or four
+// threads open; when all are in use a node is searched alone.
+inline constexpr int32_t MaxSharedNodes = 32;
+
 struct MainSearch;
 
 // Everything one search thread keeps: its own board and shapes, root lists, line and counters.
@@ -101,6 +150,9 @@ struct SearchThread {
     bool useClock = true;
     uint64_t nodeLimit = 0;
     uint64_t nodes = 0;
+    // The shared nodes the thread is in, outermost first.
+    int32_t inCount = 0;
+    std::array<SharedNode*, MaxSharedNodes> in{};
     // A helper's nodes as the thinking thread may read them during the search, updated at every
     // clock check.
     std::atomic<uint64_t> sharedNodes{0};
@@ -121,29 +173,12 @@ struct SearchThread {
     bool stopped = false;
 };
 
-// One iteration that the threads share by splitting its root moves: the thinking thread searches
-// the first while the helpers take the next ones, then every thread takes the next move not yet
-// taken, searches it with a null window at the best score so far (a full window before there is
-// one, which leaves exact results in the memory for later) and, where it does better, again in
-// full. The results meet under the mutex.
-struct SharedIteration {
+struct SharedNodes {
     std::mutex mutex;
     std::condition_variable changed;
-    int32_t generation = 0;  // counts the iterations handed out
-    bool finished = false;   // the search is over: no more iterations
-    int32_t depth = 0;
-    int32_t working = 0;  // threads still in the iteration
-    RootMoveList moves;   // the iteration's root list
-    std::atomic<int32_t> next{0};
-    std::atomic<int32_t> alpha{0};
-    // Under the mutex: the best line, the moves that raised alpha in that order, the lost ones
-    // (by their place in the list), and a win.
-    RootLines lines;
-    int32_t raiserCount = 0;
-    std::array<int32_t, RootCandidateCapacity> raisers;
-    std::array<bool, RootCandidateCapacity> lost;
-    bool won = false;
-    bool stopped = false;  // a thread was stopped inside the iteration: it is lost
+    bool finished = false;         // the search is over: the helpers return
+    std::atomic<int32_t> idle{0};  // threads waiting for a node to join
+    std::array<SharedNode, MaxSharedNodes> nodes;
 };
 
 // What the helpers search, set by the thinking thread before it wakes them.
@@ -157,9 +192,9 @@ struct SearchJob {
     std::atomic<bool> stop{false};      // the thinking thread is done: the helpers return
     std::atomic<bool> won{false};       // a helper found a winning move: the thinking thread stops
     std::atomic<int32_t> mainDepth{0};  // the iteration the thinking thread is in
-    // With one line wanted the threads share each iteration; with more each runs its own.
+    // With one line wanted the threads share nodes; with more each runs its own iterations.
     bool split = false;
-    SharedIteration iteration;
+    SharedNodes shared;
 };
 
 struct MainSearch {

@@ -129,7 +129,7 @@ void resetSearchBoard(SearchBoard& sb, const board::EngineBoard& source, RuleVar
 void placeStone(SearchBoard& sb, int32_t cell, int32_t colour) {
     if (sb.stale[cell] != 0) refreshShapes(sb, cell);
     board::EngineBoard& b = sb.board;
-    sb.placed[sb.placedCount++] = {sb.savedCount, sb.totals};
+    sb.placed[sb.placedCount++] = {cell, sb.savedCount, sb.totals};
     SavedCell* saved = sb.saved.data() + sb.savedCount;
     *saved++ = savedCell(sb, cell);
     sb.near[cell] = 0;

@@ -64,6 +64,7 @@ struct SavedCell {
 };
 
 struct PlacedStone {
+    int32_t cell;
     int32_t savedFrom;   // its first entry in SearchBoard::saved
     ShapeTotals totals;  // before it was placed
 };

@@ -104,5 +104,31 @@ TEST_F(SearchThreads, HelpersSearchTheirOwnBoardsAndStopWithTheThinkingThread) {
     EXPECT_EQ(lastReport.pv.front(), win);
 }
 
+// Every node the threads shared is given back, whether the search ran to its depth or a node limit
+// stopped it inside a shared node, and the next search starts clean: deep enough searches that
+// the helpers open nodes of their own and cut-offs abandon nodes below them. A node kept would
+// leave fewer to share, and a stone kept would corrupt a helper's next search.
+TEST_F(SearchThreads, SharedNodesAreAllGivenBackAfterEverySearch) {
+    if (setSearchThreads(2) < 2) GTEST_SKIP() << "one hardware thread";
+    const MainSearch& search = player().main;
+    const auto allGivenBack = [&] {
+        for (const SharedNode& node : search.job.shared.nodes) {
+            if (node.inUse) return false;
+        }
+        return search.job.shared.idle.load() == 0 && search.helpers[1]->sb.placedCount == 0;
+    };
+    for (const signature::Position& p : signature::Positions) {
+        SCOPED_TRACE(p.name);
+        signature::setUpPosition(p, player().memory);
+        const testing::BoardUnchanged guard;
+        for (const uint64_t limit : {uint64_t{0}, uint64_t{30000}, uint64_t{3000}}) {
+            const int32_t move = searchBestMove(p.variant, {limit == 0 ? 8 : 20, false, limit});
+            EXPECT_NE(move, board::NoCell);
+            EXPECT_TRUE(allGivenBack()) << "limit " << limit;
+            EXPECT_EQ(lastSearchStats().stopped, limit != 0);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace velka::search
