@@ -1,6 +1,6 @@
 // velka-bench [repetitions] [engine-path]: prints one line per figure, "name value unit".
-// velka-bench --game [--openings N] [--ms M] [--threads T] [--moves K] [--file F] [engine-path]:
-// the search's speed in games instead (bench_game.cpp).
+// velka-bench --game [--openings N] [--ms M] [--threads T] [--moves K] [--depth D] [--file F]
+// [engine-path]: the search's speed in games instead (bench_game.cpp).
 #include "bench.h"
 
 #include <algorithm>
@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
                 game.threads = std::atoi(argv[++i]);
             } else if (valued && std::strcmp(argv[i], "--moves") == 0) {
                 game.moves = std::atoi(argv[++i]);
+            } else if (valued && std::strcmp(argv[i], "--depth") == 0) {
+                game.depth = std::atoi(argv[++i]);
             } else if (valued && std::strcmp(argv[i], "--file") == 0) {
                 game.openingsFile = argv[++i];
             } else if (argv[i][0] != '-') {

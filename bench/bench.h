@@ -21,6 +21,9 @@ struct GameOptions {
     int moveMs = 1000;
     int threads = 1;
     int moves = 14;  // thinks a game: two first moves by BOARD, then TURN
+    // When not 0, every think stops at this depth (INFO max_depth) and the report gives the
+    // median time it took to complete it.
+    int depth = 0;
     std::string openingsFile = VELKA_GAME_OPENINGS;
 };
 

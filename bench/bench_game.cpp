@@ -4,7 +4,8 @@
 // opening by BOARD to the side to move, BOARD with the opening and that move to the other engine,
 // then TURN by turn. Every think is thus a request a manager sends; its last analysis line gives
 // the completed depth and the nodes per second. The two first thinks, each its engine's first
-// move after START, are reported apart: they carry the search table's first use.
+// move after START, are reported apart: they carry the search table's first use. With --depth D
+// every think stops at depth D, and the report gives the median time to complete it instead.
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -37,6 +38,7 @@ struct Cell {
 struct Think {
     int depth = -1;
     double nodesPerSecond = -1;
+    int timeMs = -1;
 };
 
 // "h8i9j10": a column letter from a, a row from 1 at the bottom; nullopt when unreadable.
@@ -83,6 +85,7 @@ std::optional<Think> parseAnalysis(const std::string& line) {
     words >> think.depth;
     while (words >> word) {
         if (word == "nps") words >> think.nodesPerSecond;
+        if (word == "time") words >> think.timeMs;
     }
     if (think.depth < 0 || think.nodesPerSecond < 0) return std::nullopt;
     return think;
@@ -119,6 +122,8 @@ bool startGame(EngineProcess& engine, const GameOptions& game) {
     }
     // A manager that knows nothing of threads sends no thread_num.
     if (game.threads != 1 && !engine.sendLine("INFO thread_num " + std::to_string(game.threads)))
+        return false;
+    if (game.depth != 0 && !engine.sendLine("INFO max_depth " + std::to_string(game.depth)))
         return false;
     return engine.sendLine("INFO analysis 1");
 }
@@ -185,6 +190,16 @@ T median(std::vector<T> values) {
     return values[values.size() / 2];
 }
 
+// Median time of the thinks that completed the depth, as one report line.
+void reportTimeToDepth(const std::string& name, const std::vector<Think>& thinks, int depth) {
+    std::vector<int> times;
+    for (const Think& t : thinks) {
+        if (t.depth == depth) times.push_back(t.timeMs);
+    }
+    if (times.empty()) return;
+    report(name + " (" + std::to_string(times.size()) + " thinks)", median(times), "ms");
+}
+
 // Median nodes/s and completed depth of some thinks, as one report line.
 double reportThinks(const std::string& name, const std::vector<Think>& thinks) {
     if (thinks.empty()) return -1;
@@ -217,6 +232,7 @@ void benchGame(const BenchOptions& options, const GameOptions& game) {
     }
     std::printf("game: %zu openings, %d ms a move, %d thread(s), %d moves a game, medians\n",
                 openings.size(), game.moveMs, game.threads, game.moves);
+    if (game.depth != 0) std::printf("game: every think stops at depth %d\n", game.depth);
     std::vector<std::vector<Think>> thinks(static_cast<size_t>(std::max(game.moves, 0)));
     for (const std::vector<Cell>& opening : openings) {
         if (!playGame(path, game, opening, thinks))
@@ -226,6 +242,12 @@ void benchGame(const BenchOptions& options, const GameOptions& game) {
     for (size_t k = 0; k < thinks.size(); ++k) {
         std::vector<Think>& group = k < FirstThinks ? first : later;
         group.insert(group.end(), thinks[k].begin(), thinks[k].end());
+    }
+    if (game.depth != 0) {
+        const std::string name = "game: time to depth " + std::to_string(game.depth);
+        reportTimeToDepth(name + ", first move", first, game.depth);
+        reportTimeToDepth(name + ", later moves", later, game.depth);
+        return;
     }
     reportThinks("game: first move after START", first);
     for (size_t k = FirstThinks; k < thinks.size(); ++k)
