@@ -227,7 +227,7 @@ TEST(Forbid, ListsBlacksForbiddenPointsUnderRenjuOnly) {
                            "14,14,1", "DONE"});
     // The think's move is white's; the point stays forbidden to black whatever white plays
     // unless white takes it.
-    const std::string move = engine.answer(2000);
+    const std::string move = engine.answer();
     expectAnswers(engine, {"TAKEBACK " + move + " => OK", "FORBID => FORBID 7,7"});
     // A double four for black, the engine's stones now (it has more of them).
     expectAnswers(engine, {"RESTART => OK", "PLAY 3,7 => 3,7", "PLAY 4,7 => 4,7", "PLAY 5,7 => 5,7",
