@@ -49,11 +49,10 @@ inline constexpr int32_t MaxStrongDepth = 100;
 // the side's double threats at a node.
 inline constexpr int32_t QuiescencePlies = 8;
 inline constexpr int32_t QuiescenceThreats = 3;
-// A victory by fours is looked for at every node this deep or deeper, at most this many plies
-// long and this many positions large.
+// Beyond the horizon, before a side is taken to lose, a victory by fours of its own is looked for,
+// at most this many plies long and this many positions large.
 inline constexpr int32_t VcfPlies = 15;
 inline constexpr uint64_t VcfNodes = 200;
-inline constexpr int32_t VcfDepth = 2;
 // Before the search, a victory by fours and open threes is looked for, at most this many plies
 // long and this many positions large.
 inline constexpr int32_t VctRootFirstPlies = 5;

@@ -267,13 +267,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         }
     }
 
-    // Step 5. A victory by fours ends the search here.
-    if (forced == NoCell && depth >= VcfDepth) {
-        const int32_t win = vcfScore(t, side, ply);
-        if (win != Infinite) return win;
-    }
-
-    // Step 6. The moves: the forced block alone; against an open three, what stops it and the
+    // Step 5. The moves: the forced block alone; against an open three, what stops it and the
     // side's own fours; otherwise every candidate.
     MoveList& moves = t.moves[ply];
     moves.count = 0;
@@ -291,7 +285,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     // A forced reply costs no depth: answering fours never makes the search shallower.
     const int32_t childDepth = forced != NoCell ? depth : depth - 1;
 
-    // Step 7. Principal variation search, late quiet moves reduced or, near the horizon, pruned.
+    // Step 6. Principal variation search, late quiet moves reduced or, near the horizon, pruned.
     int32_t best = -Infinite;
     int32_t bestMove = NoCell;
     uint8_t bound = BoundUpper;
