@@ -399,20 +399,21 @@ bool isBelow(const SharedNode& node, const SharedNode& base) {
            std::equal(base.path.begin(), base.path.begin() + base.pathCount, node.path.begin());
 }
 
-// The thread's board becomes the node's: it takes back its stones that are not on the node's
-// path and places the rest of the path.
-void followPath(SearchThread& t, const SharedNode& node) {
-    SearchBoard& sb = t.sb;
-    int32_t common = 0;
-    const int32_t most = std::min(sb.placedCount, node.pathCount);
-    while (common < most && sb.placed[common].cell == node.path[common]) ++common;
-    while (sb.placedCount > common) removeStone(sb, sb.placed[sb.placedCount - 1].cell);
-    for (int32_t k = common; k < node.pathCount; ++k) placeStone(sb, node.path[k], pathColour(k));
-}
-
+// The thread's board keeps its first count stones and loses the others.
 void retreatTo(SearchThread& t, int32_t count) {
     SearchBoard& sb = t.sb;
     while (sb.placedCount > count) removeStone(sb, sb.placed[sb.placedCount - 1].cell);
+}
+
+// The thread's board becomes the node's: it takes back its stones that are not on the node's
+// path and places the rest of the path.
+void followPath(SearchThread& t, const SharedNode& node) {
+    const SearchBoard& sb = t.sb;
+    int32_t common = 0;
+    const int32_t most = std::min(sb.placedCount, node.pathCount);
+    while (common < most && sb.placed[common].cell == node.path[common]) ++common;
+    retreatTo(t, common);
+    for (int32_t k = common; k < node.pathCount; ++k) placeStone(t.sb, node.path[k], pathColour(k));
 }
 
 // Under the mutex: the node is cut off, and every node below it abandoned.
