@@ -158,8 +158,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no positions read\n");
         return 1;
     }
-    const search::strong::EvaluationWeights& now =
-        search::strong::Weights[static_cast<int32_t>(options.variant)];
+    const search::strong::EvaluationWeights& now = search::strong::weightsFor(options.variant);
     std::array<double, WeightCount> w{};
     for (int32_t f = 0; f < FeatureCount; ++f) {
         w[f] = now.own[f];

@@ -233,8 +233,8 @@ async function think(kind, timeMs) {
   render();
   const settings =
     kind === "move"
-      ? [...levelSettings(state.level, state.game.rule), ["multipv", 1]]
-      : [...levelSettings(FullStrength, state.game.rule), ["multipv", state.multipv]];
+      ? [...levelSettings(state.level), ["multipv", 1]]
+      : [...levelSettings(FullStrength), ["multipv", state.multipv]];
   const onAnalysis = (report) => {
     if (signal.aborted) return;
     addReport(state.analysis.depths, report);

@@ -1,9 +1,7 @@
 // velka's levels on the page: five weaker fixed recipes of the engine's own (INFO level 1 … 5, 1
-// the weakest, on its plain search) and its full strength (level 0 on its strong search, or on the
-// plain one where that is the stronger). Each
-// level is the INFO settings the page sends before velka thinks; the time per move caps them all.
-
-import { Rule } from "./game.js";
+// the weakest, on its plain search) and its full strength (level 0 on its strong search, the
+// stronger under every rule). Each level is the INFO settings the page sends before velka thinks;
+// the time per move caps them all.
 
 export const Levels = Object.freeze([
   {
@@ -58,16 +56,9 @@ export const Levels = Object.freeze([
 
 export const FullStrength = "full";
 
-// Under exact five the plain search is the stronger of the two (the strong one scored 0.375
-// against it over 200 games), so there full strength is the plain search's.
-const PlainFullStrength = Object.freeze([
-  ["level", 0],
-  ["strong", 0],
-]);
-
-// The settings of the level with this id under the rule (INFO rule's value).
-export function levelSettings(id, rule) {
+// The settings of the level with this id.
+export function levelSettings(id) {
   const level = Levels.find((l) => l.id === id);
   if (level === undefined) throw new RangeError(`no level "${id}"`);
-  return id === FullStrength && rule === Rule.exactFive ? PlainFullStrength : level.settings;
+  return level.settings;
 }

@@ -69,7 +69,7 @@ PatternBoard& patternBoard(RuleVariant variant, int32_t black = 1) {
 TEST(Evaluation, CountsWhoseMoveItIs) {
     patterns::buildPatternTables(RuleVariant::Freestyle);
     testing::freshBoard(15, 15);
-    EXPECT_EQ(evaluate(patternBoard(RuleVariant::Freestyle), 1), Weights[0].tempo);
+    EXPECT_EQ(evaluate(patternBoard(RuleVariant::Freestyle), 1), FreestyleWeights.tempo);
     testing::placeRows(5, 5, {"XX.", "...", ".OO"});
     const PatternBoard& even = patternBoard(RuleVariant::Freestyle);
     EXPECT_EQ(evaluate(even, 1), evaluate(even, 2));

@@ -10,7 +10,7 @@
 namespace velka::search::strong {
 
 inline int32_t evaluate(const PatternBoard& pb, int32_t side) {
-    const EvaluationWeights& weights = Weights[static_cast<int32_t>(pb.variant)];
+    const EvaluationWeights& weights = weightsFor(pb.variant);
     const Features& own = pb.features[side - 1];
     const Features& other = pb.features[2 - side];
     int32_t score = weights.tempo;

@@ -1,7 +1,6 @@
 import assert from "node:assert/strict";
 import { test } from "node:test";
 
-import { Rule } from "../../game.js";
 import { FullStrength, Levels, levelSettings } from "../../levels.js";
 
 test("five named levels on the plain search, weakest first, then full strength on the strong one", () => {
@@ -14,12 +13,7 @@ test("five named levels on the plain search, weakest first, then full strength o
     "Expert: strong 0 level 5",
     "Full strength: level 0 strong 1",
   ]);
-  assert.equal(levelSettings(FullStrength, Rule.freestyle), Levels.at(-1).settings);
-  assert.equal(levelSettings(FullStrength, Rule.renju), Levels.at(-1).settings);
-  assert.equal(levelSettings("2", Rule.exactFive), Levels[1].settings);
-  assert.throws(() => levelSettings("6", Rule.freestyle), RangeError);
-});
-
-test("under exact five full strength is the plain search's, which is the stronger there", () => {
-  assert.equal(levelSettings(FullStrength, Rule.exactFive).flat().join(" "), "level 0 strong 0");
+  assert.equal(levelSettings(FullStrength), Levels.at(-1).settings);
+  assert.equal(levelSettings("2"), Levels[1].settings);
+  assert.throws(() => levelSettings("6"), RangeError);
 });
