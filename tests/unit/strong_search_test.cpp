@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "../../bench/signature_positions.h"
 #include "search/decide.h"
 #include "search/forbidden.h"
 #include "search/scores.h"
@@ -192,6 +194,30 @@ TEST(StrongSearch, AnswersFoursAndOpenThreesAndKeepsBlackOffForbiddenPoints) {
     const int32_t black = strongMove(RuleVariant::Renju);
     EXPECT_NE(black, board::NoCell);
     EXPECT_FALSE(search::forbiddenIfPlayed(board::engineBoard, black, board::CellOwn));
+}
+
+// Wherever a node limit stops it (in a pass, the quiet search, a re-search), the search hands back
+// its board as it found it, with no pass left marked, and a move it may play. A middle game of the
+// signature's, where every limit here ends the think within its iterations.
+TEST(StrongSearch, AStoppedSearchLeavesItsBoardAsItFoundIt) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    Player& player = testing::player();
+    const signature::Position& position = signature::Positions[1];
+    signature::setUpPosition(position, player.memory);
+    for (uint64_t limit = 1; limit < 5000; limit += 13) {
+        wipeMemory(player.memory);
+        SearchLimits limits{MaxStrongDepth, false, limit};
+        limits.strong = true;
+        const int32_t move = strongBestMove(player.strong, player.memory, player.control,
+                                            board::engineBoard, position.variant, limits);
+        const StrongThread& t = player.strong.thinking;
+        ASSERT_TRUE(t.stopped) << limit;
+        EXPECT_EQ(board::engineBoard.cells[move], board::CellEmpty) << limit;
+        EXPECT_EQ(t.pb.playedCount, 0) << limit;
+        EXPECT_EQ(t.pb.board.hash, board::engineBoard.hash) << limit;
+        EXPECT_TRUE(patternBoardIsConsistent(t.pb)) << limit;
+        EXPECT_EQ(std::count(t.passed.begin(), t.passed.end(), true), 0) << limit;
+    }
 }
 
 // The last report of the search's think on the board: its score and the moves it announces.

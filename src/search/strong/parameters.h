@@ -62,7 +62,7 @@ inline constexpr uint64_t VcfNodes = 200;
 inline constexpr int32_t VctRootFirstPlies = 5;
 inline constexpr int32_t VctRootPlies = 21;
 inline constexpr uint64_t VctRootNodes = 1000000;
-inline constexpr int32_t VctRootTimeShare = 30;  // per cent of the move's time left
+inline constexpr int32_t VctRootTimeShare = 10;  // per cent of the move's time left
 
 // Below the root a node searches at most this many of its moves, best first (a principal
 // variation node more).
@@ -77,6 +77,10 @@ inline constexpr int32_t ReductionDepth = 3;
 // Move-count pruning near the horizon: at depth d, quiet moves after the first
 // MoveCountBase + d * d are not searched.
 inline constexpr int32_t MoveCountBase = 4;
+// Null move: from this depth on, a side that passes has the other side searched this many plies
+// less deep than a move would be.
+inline constexpr int32_t NullMoveDepth = 3;
+inline constexpr int32_t NullMoveReduction = 2;
 // Aspiration window around the last iteration's score.
 inline constexpr int32_t AspirationWindow = 60;
 

@@ -43,6 +43,10 @@ int32_t fromMemory(int32_t v, int32_t ply) {
     return v >= MateBound ? v - ply : v <= -MateBound ? v + ply : v;
 }
 
+// After a pass the same stones stand with the other side to move: its positions are kept under
+// their hash with this mixed in (the threat search's marks use keys of their own).
+constexpr uint64_t PassKey = 0xD6E8FEB86659FD93ull;
+
 // A memory entry's value: the score in the low 16 bits, the best move plus one above.
 int32_t packEntry(int32_t score, int32_t move) {
     return static_cast<int32_t>(static_cast<uint16_t>(static_cast<int16_t>(score)) |
@@ -267,6 +271,23 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         }
     }
 
+    // Step 4b. A stone more never hurts its side, so a side that would still stand at beta or
+    // above if it passed, the other side searched less deep, is taken to. Not against an open
+    // three (passing loses to it at once), never twice in a row, and a proven result found so is
+    // not trusted as one.
+    if (!Pv && forced == NoCell && depth >= NullMoveDepth && !t.passed[ply - 1] &&
+        cellsAt(pb, other, LevelFlexFour).count == 0 && std::abs(beta) < MateBound &&
+        evaluate(pb, side) >= beta) {
+        t.passed[ply] = true;
+        pb.board.hash ^= PassKey;
+        const int32_t v =
+            -search<false>(t, depth - 1 - NullMoveReduction, -beta, -beta + 1, ply + 1);
+        pb.board.hash ^= PassKey;
+        t.passed[ply] = false;
+        if (t.stopped) return 0;
+        if (v >= beta) return v >= MateBound ? beta : v;
+    }
+
     // Step 5. The moves: the forced block alone; against an open three, what stops it and the
     // side's own fours; otherwise every candidate.
     MoveList& moves = t.moves[ply];
@@ -464,7 +485,14 @@ void iterate(StrongThread& t, int32_t maxDepth) {
         }
         for (;;) {
             const int32_t v = searchRoot(t, depth, alpha, beta);
-            if (t.stopped) return;
+            if (t.stopped) {
+                // Stopped within the iteration: a move that has beaten the last iteration's best
+                // at this depth (it stands first, with a score) is the better guess.
+                if (t.result != NoCell && t.rootMoves[0].score > -Infinite) {
+                    t.result = t.rootMoves[0].cell;
+                }
+                return;
+            }
             if (v <= alpha) {
                 alpha = std::max(-Infinite, alpha - window);
             } else if (v >= beta) {
