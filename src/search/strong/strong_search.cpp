@@ -271,10 +271,9 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         }
     }
 
-    // Step 4b. A stone more never hurts its side, so a side that would still stand at beta or
-    // above if it passed, the other side searched less deep, is taken to. Not against an open
-    // three (passing loses to it at once), never twice in a row, and a proven result found so is
-    // not trusted as one.
+    // Step 4b. A stone more never hurts its side: where the side to move, even if it passed, still
+    // reaches beta in a shallower search, the node fails high. Not against an open three (a pass
+    // loses to it at once), never twice in a row, and a proven result found so is not trusted.
     if (!Pv && forced == NoCell && depth >= NullMoveDepth && !t.passed[ply - 1] &&
         cellsAt(pb, other, LevelFlexFour).count == 0 && std::abs(beta) < MateBound &&
         evaluate(pb, side) >= beta) {
