@@ -484,14 +484,7 @@ void iterate(StrongThread& t, int32_t maxDepth) {
         }
         for (;;) {
             const int32_t v = searchRoot(t, depth, alpha, beta);
-            if (t.stopped) {
-                // Stopped within the iteration: a move that has beaten the last iteration's best
-                // at this depth (it stands first, with a score) is the better guess.
-                if (t.result != NoCell && t.rootMoves[0].score > -Infinite) {
-                    t.result = t.rootMoves[0].cell;
-                }
-                return;
-            }
+            if (t.stopped) return;
             if (v <= alpha) {
                 alpha = std::max(-Infinite, alpha - window);
             } else if (v >= beta) {
