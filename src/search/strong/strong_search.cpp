@@ -357,9 +357,11 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     return best;
 }
 
-// The root: every root move with the window, principal variation search after the first; each
-// move's score kept for the next iteration's order (a move that failed low keeps -Infinite). With
-// several lines wanted, every move that may be among them gets the full window.
+// The root: every root move with the window, principal variation search after the first, late
+// quiet moves a ply or two shallower until they beat the best so far (most of a think's root moves
+// are such, and each costs a whole subtree); each move's score kept for the next iteration's order
+// (a move that failed low keeps -Infinite). With several lines wanted, every move that may be
+// among them gets the full window.
 int32_t searchRoot(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta) {
     PatternBoard& pb = t.pb;
     int32_t best = -Infinite;
@@ -369,12 +371,17 @@ int32_t searchRoot(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta) 
         root.score = -Infinite;
         const int32_t threshold =
             found < t.multiPv ? alpha : std::max(alpha, t.rootMoves[t.multiPv - 1].score);
+        const int32_t reduction =
+            lateMoveReduction(depth, i, isQuiet(pb, board::CellOwn, root.cell));
         playStone(pb, root.cell, board::CellOwn);
         int32_t v;
         if (found < t.multiPv) {
             v = -search<true>(t, depth - 1, -beta, -threshold, 1);
         } else {
-            v = -search<false>(t, depth - 1, -threshold - 1, -threshold, 1);
+            v = -search<false>(t, depth - 1 - reduction, -threshold - 1, -threshold, 1);
+            if (v > threshold && reduction > 0) {
+                v = -search<false>(t, depth - 1, -threshold - 1, -threshold, 1);
+            }
             if (v > threshold && v < beta) v = -search<true>(t, depth - 1, -beta, -threshold, 1);
         }
         undoStone(pb);
