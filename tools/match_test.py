@@ -190,15 +190,18 @@ class MoveText(unittest.TestCase):
                 match.parse_moves(bad, 15)
 
     def test_the_repository_openings_are_legal_and_quiet(self):
-        for rule, name in match.OPENING_FILES.items():
-            openings = match.read_openings(match.OPENINGS_DIR / name, 15)
-            self.assertEqual(len(openings), 80, name)
+        files = [(rule, name, 15, 80) for rule, name in match.OPENING_FILES.items()]
+        files.append((0, "freestyle_20x20.txt", 20, 77))
+        for rule, name, size, count in files:
+            openings = match.read_openings(match.OPENINGS_DIR / name, size)
+            self.assertEqual(len(openings), count, name)
+            self.assertEqual(len(set(map(tuple, openings))), count, name)
             for moves in openings:
-                referee = match.Referee(15, rule)
+                referee = match.Referee(size, rule)
                 for i, (x, y) in enumerate(moves):
                     colour = match.BLACK if i % 2 == 0 else match.WHITE
                     self.assertIsNone(referee.play(x, y, colour),
-                                      f"{name}: {match.format_moves(moves, 15)}")
+                                      f"{name}: {match.format_moves(moves, size)}")
 
 
 class Arithmetic(unittest.TestCase):
