@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "search/decide.h"
@@ -133,6 +134,41 @@ TEST(PatternBoard, LevelsOfCells) {
         }
         const PatternBoard& pb = freshPatternBoard(c.variant, 1);
         EXPECT_EQ(levelOf(pb, c.colour, at(c.x, c.y)), c.level);
+    }
+}
+
+// White's four whose one five cell is black's forbidden point cannot be blocked: found where black
+// has an overline point on white's line, not where that point is black's five or under freestyle.
+TEST(PatternBoard, ForbiddenTrapsForRenjuBlack) {
+    struct Case {
+        const char* what;
+        RuleVariant variant;
+        std::string_view blackRow;  // from (3, 5); (6, 5) is the point white's four aims at
+        bool trap;
+    };
+    const Case cases[] = {
+        {"an overline point on white's line", RuleVariant::Renju, "XXX.XX", true},
+        {"... is no trap under freestyle", RuleVariant::Freestyle, "XXX.XX", false},
+        {"black's own five point is no forbidden point", RuleVariant::Renju, "XXX.X.", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        patterns::buildPatternTables(c.variant);
+        testing::freshBoard(15, 15);
+        // White's three below (6, 5), its far end blocked by black.
+        testing::placeRows(3, 5, {c.blackRow, "...O", "...O", "...O", "", "...X"});
+        PatternBoard& pb = freshPatternBoard(c.variant, 1);
+        const int32_t trap = forbiddenTrap(pb);
+        if (!c.trap) {
+            EXPECT_EQ(trap, board::NoCell);
+            continue;
+        }
+        ASSERT_TRUE(trap == at(6, 4) || trap == at(6, 9)) << trap;
+        playStone(pb, trap, 2);
+        ASSERT_EQ(cellsAt(pb, 2, LevelFive).count, 1);
+        EXPECT_EQ(cellsAt(pb, 2, LevelFive).cells[0], at(6, 5));
+        EXPECT_FALSE(mayPlay(pb, at(6, 5), 1));
+        undoStone(pb);
     }
 }
 

@@ -284,6 +284,35 @@ int32_t threatStopCells(const PatternBoard& pb, int32_t colour, int16_t* out, in
     return count;
 }
 
+int32_t forbiddenTrap(PatternBoard& pb) {
+    if (pb.variant != patterns::RuleVariant::Renju) return board::NoCell;
+    const int32_t black = pb.board.firstPlayer;
+    const int32_t white = black ^ 3;
+    const board::EngineBoard& b = pb.board;
+    for (const CellLevel level : {LevelForbidden, LevelPossiblyForbidden}) {
+        const LevelCells& points = cellsAt(pb, black, level);
+        for (int32_t i = 0; i < points.count; ++i) {
+            const int32_t f = points.cells[i];
+            for (int32_t d = 0; d < board::DirectionCount; ++d) {
+                const uint32_t k = classIn(pb.quad[white - 1][f], d);
+                if (k != patterns::ShapeOpenFour && k != patterns::ShapeFour) continue;
+                const uint64_t segment = board::lineSegment(b, d, f);
+                for (int32_t step = -4; step <= 4; ++step) {
+                    if (step == 0 || codeAt(segment, step) != CellEmpty) continue;
+                    const int32_t c = f + b.windowOffsets[d][board::WindowCentre + step];
+                    playStone(pb, c, white);
+                    const LevelCells& fives = cellsAt(pb, white, LevelFive);
+                    const bool trapped =
+                        fives.count == 1 && fives.cells[0] == f && !mayPlay(pb, f, black);
+                    undoStone(pb);
+                    if (trapped) return c;
+                }
+            }
+        }
+    }
+    return board::NoCell;
+}
+
 bool patternBoardIsConsistent(const PatternBoard& pb) {
     static PatternBoard fresh;
     resetPatternBoard(fresh, pb.board, pb.variant);

@@ -156,6 +156,10 @@ bool mayPlay(PatternBoard& pb, int32_t cell, int32_t colour);
 // most capacity of them. Which of them do stop a threat, only playing them tells.
 int32_t threatStopCells(const PatternBoard& pb, int32_t colour, int16_t* out, int32_t capacity);
 
+// Renju: a move of white's that makes a four whose one five cell is forbidden to black, who then
+// cannot block it; NoCell where there is none (and under the other rules).
+int32_t forbiddenTrap(PatternBoard& pb);
+
 // For tests: every cell looked up afresh and compared with what was kept.
 bool patternBoardIsConsistent(const PatternBoard& pb);
 

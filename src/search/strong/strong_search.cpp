@@ -155,8 +155,10 @@ void extendLine(StrongThread& t, int32_t ply, int32_t move) {
 }
 
 // The other side's four must be answered on its five cell; a side with a five cell, or with an
-// open four to make, has won. Returns the score when the position is decided, else Infinite, and
-// sets forced to the one cell the side must play (or NoCell).
+// open four to make, has won; so has Renju white with a four to make whose five cell black may not
+// block (a trap the search would otherwise see only a ply later, never beyond its horizon).
+// Returns the score when the position is decided, else Infinite, and sets forced to the one cell
+// the side must play (or NoCell).
 int32_t decided(StrongThread& t, int32_t side, int32_t ply, int32_t& forced) {
     PatternBoard& pb = t.pb;
     forced = NoCell;
@@ -168,6 +170,10 @@ int32_t decided(StrongThread& t, int32_t side, int32_t ply, int32_t& forced) {
         return Infinite;
     }
     if (cellsAt(pb, side, LevelFlexFour).count > 0) return mateIn(ply + 3);
+    if (pb.variant == RuleVariant::Renju && side != pb.board.firstPlayer &&
+        forbiddenTrap(pb) != NoCell) {
+        return mateIn(ply + 3);
+    }
     return Infinite;
 }
 
