@@ -1,6 +1,6 @@
 // velka-tune: fits the strong search's evaluation weights to the results of games.
 //
-//   velka-tune [--rule R] [--size N] [--skip K] [--scale S] [--l2 L] game-log...
+//   velka-tune [--rule R] [--size N] [--skip K] [--scale S] [--l2 L] [--hold-tempo] game-log...
 //
 // Each log line is a game as tools/match.py --log writes it ("game 7 opening 4 A black win (five)
 // h8i9j10..."). Every quiet position of a game (no five or open four to be made by either side)
@@ -8,7 +8,8 @@
 // result for it. The weights are fitted so that 1 / (1 + exp(-evaluation / S)) predicts that result
 // (logistic regression by gradient descent, with an L2 pull of L towards 0 on every weight but the
 // tempo's, starting from the weights now in use), and printed as an EvaluationWeights initializer,
-// with the fit's error before and after.
+// with the fit's error before and after. --hold-tempo keeps the tempo as it is (a free fit to Renju
+// games gave a side worse off for having the move).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +44,7 @@ struct Options {
     int32_t skip = 6;
     double scale = search::strong::EvaluationScale;
     double l2 = 1e-7;  // pull towards 0, per squared weight
+    bool holdTempo = false;
 };
 
 search::strong::PatternBoard pb;
@@ -144,6 +146,8 @@ int main(int argc, char** argv) {
             options.scale = std::atof(argv[++i]);
         } else if (arg == "--l2" && value) {
             options.l2 = std::atof(argv[++i]);
+        } else if (arg == "--hold-tempo") {
+            options.holdTempo = true;
         } else {
             logs.push_back(arg);
         }
@@ -176,6 +180,7 @@ int main(int argc, char** argv) {
             for (int32_t i = 0; i < WeightCount; ++i) g[i] += error * s.x[i];
         }
         for (int32_t i = 0; i < WeightCount; ++i) {
+            if (options.holdTempo && i == 2 * FeatureCount) continue;
             const double gi = g[i] / options.scale / static_cast<double>(samples.size()) +
                               (i < 2 * FeatureCount ? 2 * options.l2 * w[i] : 0);
             m[i] = Beta1 * m[i] + (1 - Beta1) * gi;

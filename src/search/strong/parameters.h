@@ -19,8 +19,9 @@ inline constexpr int32_t Infinite = MateValue + 1;
 
 // The evaluation, for the side to move: its own counts (pattern_board.h's Feature) with the first
 // weights, the other side's with the second, and a bonus for having the move. Fitted by velka-tune
-// to the results of the strong search's own games (freestyle 49000 positions, Renju 59000); 300
-// points are odds of e to 1.
+// to the results of games (freestyle: 49000 positions of the strong search's own; Renju: 67000 of
+// 2560 games, the strong search against itself and against the main search and the main search
+// against itself, the tempo held); 300 points are odds of e to 1.
 struct EvaluationWeights {
     std::array<int16_t, FeatureCount> own;
     std::array<int16_t, FeatureCount> other;
@@ -35,8 +36,8 @@ inline constexpr EvaluationWeights FreestyleWeights = {
     {0, 53, 85, 12, 0, 9, 1, -2, -40, 30, -13, 66},
     {0, 72, 4, 12, -7, 1, 1, -2, 2, -33, -9, 82},
     13};
-inline constexpr EvaluationWeights RenjuWeights = {{-3, 46, 62, 11, 6, -1, 2, 3, -26, 6, -13, 85},
-                                                   {-5, 31, -15, 7, 0, -1, 2, 3, 24, 13, 10, 69},
+inline constexpr EvaluationWeights RenjuWeights = {{-4, 32, 37, 13, 7, 8, 4, 1, -2, 39, 14, 75},
+                                                   {-9, 21, -31, 9, 2, 5, 3, 1, 49, 102, 29, 52},
                                                    -2};
 
 // Exact five is judged by freestyle's weights: the shape classes already tell where an overline
