@@ -446,7 +446,6 @@ void prepareThread(StrongThread& t, StrongSearch& search, const board::EngineBoa
     t.stopped = false;
     t.result = NoCell;
     t.completedDepth = 0;
-    t.resultScore = 0;
     for (auto& side : t.history) side.fill(0);
     t.killers.fill(Killers{});
     // The root moves: the engine's five, or the block of the other side's four, alone; against an
@@ -508,10 +507,7 @@ void iterate(StrongThread& t, int32_t maxDepth) {
             }
             window *= 2;
         }
-        for (int32_t i = 0; i < t.rootCount; ++i)
-            t.rootMoves[i].previousScore = t.rootMoves[i].score;
         t.result = t.rootMoves[0].cell;
-        t.resultScore = score;
         t.completedDepth = depth;
         if (!t.helper) reportLines(t, depth);
         // A proven result within the depth searched does not change with more depth.

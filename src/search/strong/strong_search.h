@@ -47,8 +47,7 @@ struct MoveList {
 
 struct RootMove {
     int32_t cell = board::NoCell;
-    int32_t score = -Infinite;          // this iteration's, -Infinite until searched
-    int32_t previousScore = -Infinite;  // the last completed iteration's
+    int32_t score = -Infinite;  // this iteration's, -Infinite until searched
     Line line;
 };
 
@@ -74,10 +73,9 @@ struct StrongThread {
     uint64_t nodes = 0;
     std::atomic<uint64_t> sharedNodes{0};
     bool stopped = false;
-    // The answer: the best move of the last completed iteration, its depth, score and line.
+    // The answer: the best move of the last completed iteration, and its depth.
     int32_t result = board::NoCell;
     int32_t completedDepth = 0;
-    int32_t resultScore = 0;
 };
 
 // What the helpers search, set by the thinking thread before it wakes them.
