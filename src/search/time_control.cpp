@@ -67,9 +67,12 @@ void stopTurnClock(GameClock& clock) {
 }
 
 void recomputeBudget(GameClock& clock, const ClockSettings& settings) {
-    clock.turnBudget.store(computeBudget(clock.turnEmptyCells.load(Relaxed),
-                                         matchTimeLeft(clock, settings), settings.timeoutTurn),
-                           Relaxed);
+    const int32_t emptyCells = clock.turnEmptyCells.load(Relaxed);
+    const int32_t budget =
+        computeBudget(emptyCells, matchTimeLeft(clock, settings), settings.timeoutTurn);
+    clock.turnBudget.store(budget, Relaxed);
+    clock.matchClockSetsBudget.store(
+        budget < computeBudget(emptyCells, NoMatchClock, settings.timeoutTurn), Relaxed);
 }
 
 int64_t timeSpent(const GameClock& clock) {

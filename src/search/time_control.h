@@ -32,6 +32,9 @@ struct ClockSettings {
 struct GameClock {
     std::atomic<int64_t> turnStart{0};
     std::atomic<int32_t> turnBudget{MinimumBudget};
+    // Whether the match clock's share cut the budget below what the turn limit alone allows: then
+    // the time a move leaves unspent is there for the moves to come, where a turn limit's is lost.
+    std::atomic<bool> matchClockSetsBudget{false};
     // The empty cells of the move's census, for recomputing the budget: the board itself belongs
     // to the thinking thread during a think.
     std::atomic<int32_t> turnEmptyCells{0};
@@ -64,8 +67,9 @@ void startTurnClock(GameClock& clock, const ClockSettings& settings, int64_t req
                     int32_t emptyCells);
 // Charges the move's time, from its request to now, to the game's own account.
 void stopTurnClock(GameClock& clock);
-// Recomputes the budget from the empty cells of the last startTurnClock (0 before the first) and
-// the settings; callable from the command loop's thread at any time, also during a think.
+// Recomputes the budget (and whether the match clock set it) from the empty cells of the last
+// startTurnClock (0 before the first) and the settings; callable from the command loop's thread at
+// any time, also during a think.
 void recomputeBudget(GameClock& clock, const ClockSettings& settings);
 // Milliseconds since the move was asked for.
 int64_t timeSpent(const GameClock& clock);

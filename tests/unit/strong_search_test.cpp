@@ -220,6 +220,39 @@ TEST(StrongSearch, AStoppedSearchLeavesItsBoardAsItFoundIt) {
     }
 }
 
+// A think that stops inside an iteration plays the move that iteration has already searched to the
+// end and found better than the last iteration's choice. On the signature's middle game the third
+// and the fourth iteration choose differently; one node short of the fourth's end, the fourth's
+// choice is known (the root searched it, and it holds to the end) though the iteration is not done.
+TEST(StrongSearch, AStopInsideAnIterationPlaysTheBetterMoveItFound) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    Player& player = testing::player();
+    const signature::Position& position = signature::Positions[1];
+    signature::setUpPosition(position, player.memory);
+    const StrongThread& t = player.strong.thinking;
+    const auto think = [&](int32_t depth, uint64_t nodeLimit) {
+        wipeMemory(player.memory);
+        SearchLimits limits{depth, false, nodeLimit};
+        limits.strong = true;
+        return strongBestMove(player.strong, player.memory, player.control, board::engineBoard,
+                              position.variant, limits);
+    };
+    const int32_t third = think(3, 0);
+    const int32_t fourth = think(4, 0);
+    ASSERT_NE(third, fourth);
+    const uint64_t fourthNodes = t.nodes;
+    // The last line a manager sees names the move played, at the unfinished iteration's depth.
+    static IterationReport last;
+    player.control.observer = [](void*, const IterationReport& report) { last = report; };
+    EXPECT_EQ(think(MaxStrongDepth, fourthNodes - 1), fourth);
+    player.control.observer = nullptr;
+    EXPECT_TRUE(t.stopped);
+    EXPECT_EQ(t.completedDepth, 3);
+    EXPECT_EQ(last.depth, 4);
+    ASSERT_FALSE(last.pv.empty());
+    EXPECT_EQ(last.pv.front(), fourth);
+}
+
 // The last report of the search's think on the board: its score and the moves it announces.
 IterationReport lastReport(int32_t& move) {
     static IterationReport last;

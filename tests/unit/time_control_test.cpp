@@ -62,13 +62,17 @@ TEST_F(TurnClock, RunsFromTheRequestAndRecomputesFromSettingsWithTheTurnsEmptyCe
 
     startTurnClock(clock, settings, clockMs(), 100);
     const int64_t start = clock.turnStart.load();
-    // Rows: time_left, timeout_turn, budget; the turn's 100 empty cells give the divisor 9.
-    const int32_t cases[][3] = {{1000, 5000, 111}, {90000, 2000, 1900}};
+    // Rows: time_left, timeout_turn, budget, whether the match clock set it (below what the turn
+    // limit alone gives); the turn's 100 empty cells give the divisor 9.
+    const int32_t cases[][4] = {{1000, 5000, 111, 1},          {90000, 2000, 1900, 0},
+                                {NoMatchClock, 200, 175, 0},   {1000, 200, 111, 1},
+                                {4500, 600, MinimumBudget, 0}, {3000, 600, 333, 1}};
     for (const auto& c : cases) {
         settings.timeLeft = c[0];
         settings.timeoutTurn = c[1];
         recomputeBudget(clock, settings);
         EXPECT_EQ(clock.turnBudget.load(), c[2]) << c[0] << " " << c[1];
+        EXPECT_EQ(clock.matchClockSetsBudget.load(), c[3] != 0) << c[0] << " " << c[1];
     }
     EXPECT_EQ(clock.turnStart.load(), start);  // only the budget moves
 }

@@ -472,7 +472,13 @@ void prepareThread(StrongThread& t, StrongSearch& search, const board::EngineBoa
 }
 
 // Iterative deepening with aspiration windows, until the depth limit, a proven result within the
-// depth, the clock (the thinking thread) or a stop.
+// depth, the clock (the thinking thread) or a stop. A turn's time left unspent is lost, so the
+// thinking thread goes on while it lasts, even into an iteration it will not finish: the root
+// searches the last choice first, and a move that this iteration has searched to the end and found
+// better is worth playing. Match time left unspent serves the moves to come: where the match clock
+// set the budget, the thread stops after an iteration that took longer than the time that remains,
+// as the next would not finish; spending every share in full would drain a short match clock
+// before a long game ends.
 void iterate(StrongThread& t, int32_t maxDepth) {
     StrongSearch& search = *t.owner;
     int32_t score = 0;
@@ -496,7 +502,18 @@ void iterate(StrongThread& t, int32_t maxDepth) {
         }
         for (;;) {
             const int32_t v = searchRoot(t, depth, alpha, beta);
-            if (t.stopped) return;
+            if (t.stopped) {
+                // searchRoot keeps the moves it scored in front, best first; one it did not
+                // finish stays unscored. A new choice gets its line, so that the move played is
+                // always that of the last line a manager saw.
+                const RootMove& first = t.rootMoves[0];
+                if (!t.helper && t.multiPv == 1 && first.score > -Infinite &&
+                    first.cell != t.result) {
+                    t.result = first.cell;
+                    reportLines(t, depth);
+                }
+                return;
+            }
             if (v <= alpha) {
                 alpha = std::max(-Infinite, alpha - window);
             } else if (v >= beta) {
@@ -512,8 +529,9 @@ void iterate(StrongThread& t, int32_t maxDepth) {
         if (!t.helper) reportLines(t, depth);
         // A proven result within the depth searched does not change with more depth.
         if (std::abs(score) >= MateBound && MateValue - std::abs(score) <= depth) return;
-        if (!t.helper && t.useClock &&
-            clockMs() - started >= timeRemaining(search.control->clock)) {
+        const GameClock& clock = search.control->clock;
+        if (!t.helper && t.useClock && clock.matchClockSetsBudget.load(std::memory_order_relaxed) &&
+            clockMs() - started >= timeRemaining(clock)) {
             return;
         }
     }
