@@ -73,7 +73,8 @@ struct StrongThread {
     uint64_t nodes = 0;
     std::atomic<uint64_t> sharedNodes{0};
     bool stopped = false;
-    // The answer: the best move of the last completed iteration, and its depth.
+    // The answer: the best move of the last completed iteration, or the better one an iteration
+    // cut short had found; the depth of the last completed iteration.
     int32_t result = board::NoCell;
     int32_t completedDepth = 0;
 };
