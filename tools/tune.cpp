@@ -1,7 +1,9 @@
 // velka-tune: fits the strong search's evaluation weights to the results of games.
 //
-//   velka-tune [--rule R] [--size N] [--skip K] [--scale S] [--l2 L] [--hold-tempo] game-log...
+//   velka-tune [--rule R] [--skip K] [--scale S] [--l2 L] [--hold-tempo] [--size N] game-log...
 //
+// --size N: the board side of the games in the logs named after it (15 until one is given), so
+// that one fit can take the games of several board sizes.
 // Each log line is a game as tools/match.py --log writes it ("game 7 opening 4 A black win (five)
 // h8i9j10..."). Every quiet position of a game (no five or open four to be made by either side)
 // from move K on is one sample: the evaluation's features for the side to move and the game's
@@ -129,7 +131,11 @@ double crossEntropy(const std::array<double, WeightCount>& w, const std::vector<
 
 int main(int argc, char** argv) {
     Options options;
-    std::vector<std::string> logs;
+    struct Log {
+        std::string path;
+        int32_t size;
+    };
+    std::vector<Log> logs;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool value = i + 1 < argc;
@@ -149,13 +155,14 @@ int main(int argc, char** argv) {
         } else if (arg == "--hold-tempo") {
             options.holdTempo = true;
         } else {
-            logs.push_back(arg);
+            logs.push_back({arg, options.size});
         }
     }
     patterns::buildPatternTables(options.variant);
     std::vector<Sample> samples;
-    for (const std::string& path : logs) {
-        std::ifstream file(path);
+    for (const Log& log : logs) {
+        options.size = log.size;
+        std::ifstream file(log.path);
         for (std::string line; std::getline(file, line);) readGame(line, options, samples);
     }
     if (samples.empty()) {
@@ -172,8 +179,12 @@ int main(int argc, char** argv) {
     const double before = crossEntropy(w, samples, options.scale);
     // Adam on the mean cross entropy, full batch.
     std::array<double, WeightCount> m{}, v{};
+    // The step shrinks to nothing by the last one: at a full rate the weights end up circling the
+    // optimum, a fit that had started there could end worse than it began.
     constexpr double Rate = 2.0, Beta1 = 0.9, Beta2 = 0.999;
-    for (int step = 1; step <= 3000; ++step) {
+    constexpr int Steps = 3000;
+    for (int step = 1; step <= Steps; ++step) {
+        const double rate = Rate * (Steps - step + 1) / Steps;
         std::array<double, WeightCount> g{};
         for (const Sample& s : samples) {
             const double error = predict(w, s, options.scale) - s.result;
@@ -187,7 +198,7 @@ int main(int argc, char** argv) {
             v[i] = Beta2 * v[i] + (1 - Beta2) * gi * gi;
             const double mHat = m[i] / (1 - std::pow(Beta1, step));
             const double vHat = v[i] / (1 - std::pow(Beta2, step));
-            w[i] -= Rate * mHat / (std::sqrt(vHat) + 1e-8);
+            w[i] -= rate * mHat / (std::sqrt(vHat) + 1e-8);
         }
     }
     std::printf("%zu positions; cross entropy %.5f before, %.5f after\n", samples.size(), before,
