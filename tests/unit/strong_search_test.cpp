@@ -221,36 +221,45 @@ TEST(StrongSearch, AStoppedSearchLeavesItsBoardAsItFoundIt) {
 }
 
 // A think that stops inside an iteration plays the move that iteration has already searched to the
-// end and found better than the last iteration's choice. On the signature's middle game the third
-// and the fourth iteration choose differently; one node short of the fourth's end, the fourth's
-// choice is known (the root searched it, and it holds to the end) though the iteration is not done.
+// end and found better than the last iteration's choice. On the first signature middle game where
+// two iterations in a row choose differently, one node short of the later one's end its choice is
+// known (the root searched it, and it holds to the end) though the iteration is not done.
 TEST(StrongSearch, AStopInsideAnIterationPlaysTheBetterMoveItFound) {
-    patterns::buildPatternTables(RuleVariant::Freestyle);
     Player& player = testing::player();
-    const signature::Position& position = signature::Positions[1];
-    signature::setUpPosition(position, player.memory);
     const StrongThread& t = player.strong.thinking;
+    const signature::Position* position = nullptr;
     const auto think = [&](int32_t depth, uint64_t nodeLimit) {
         wipeMemory(player.memory);
         SearchLimits limits{depth, false, nodeLimit};
         limits.strong = true;
         return strongBestMove(player.strong, player.memory, player.control, board::engineBoard,
-                              position.variant, limits);
+                              position->variant, limits);
     };
-    const int32_t third = think(3, 0);
-    const int32_t fourth = think(4, 0);
-    ASSERT_NE(third, fourth);
-    const uint64_t fourthNodes = t.nodes;
+    // The later iteration's depth, and the two choices.
+    int32_t depth = 0, earlier = board::NoCell, later = board::NoCell;
+    for (const signature::Position& p : signature::Positions) {
+        position = &p;
+        patterns::buildPatternTables(p.variant);
+        signature::setUpPosition(p, player.memory);
+        for (depth = 4; depth <= 8; ++depth) {
+            earlier = think(depth - 1, 0);
+            later = think(depth, 0);
+            if (earlier != later) break;
+        }
+        if (earlier != later) break;
+    }
+    ASSERT_NE(earlier, later);
+    const uint64_t laterNodes = t.nodes;
     // The last line a manager sees names the move played, at the unfinished iteration's depth.
     static IterationReport last;
     player.control.observer = [](void*, const IterationReport& report) { last = report; };
-    EXPECT_EQ(think(MaxStrongDepth, fourthNodes - 1), fourth);
+    EXPECT_EQ(think(MaxStrongDepth, laterNodes - 1), later);
     player.control.observer = nullptr;
     EXPECT_TRUE(t.stopped);
-    EXPECT_EQ(t.completedDepth, 3);
-    EXPECT_EQ(last.depth, 4);
+    EXPECT_EQ(t.completedDepth, depth - 1);
+    EXPECT_EQ(last.depth, depth);
     ASSERT_FALSE(last.pv.empty());
-    EXPECT_EQ(last.pv.front(), fourth);
+    EXPECT_EQ(last.pv.front(), later);
 }
 
 // The last report of the search's think on the board: its score and the moves it announces.
