@@ -11,9 +11,10 @@ and black loses on an overline, a double four or a double three), a full board o
 (both a draw). A move that is late by more than --late-ms, illegal or missing loses.
 
 The score is engine A's, with a 95% interval from the spread of the pair scores (the two games
-of an opening), and the Elo difference it implies. --sprt ELO0 ELO1 stops the match as soon as
-a sequential test (5% errors both ways) tells A's Elo lead is ELO1 rather than ELO0, or the
-reverse.
+of an opening), and the Elo difference it implies; then A's points with each colour, and how the
+pairs went: A won both games, lost both, or one colour won both whoever played it (A could not
+hold that opening's other side). --sprt ELO0 ELO1 stops the match as soon as a sequential test
+(5% errors both ways) tells A's Elo lead is ELO1 rather than ELO0, or the reverse.
 
     tools/match.py --engine build/release/pbrain-velka --a-info "thread_num 2" --concurrency 2
     tools/match.py --engine build/release/pbrain-velka --a-info "strong 1" --rule 4 \\
@@ -218,6 +219,20 @@ def elo_interval(mean, half):
     return elo(mean), elo(mean - half), elo(mean + half)
 
 
+def pair_outcomes(pairs):
+    """Counts of the pairs (A's score as black, A's score as white) by how they went."""
+    counts = {"won both": 0, "lost both": 0, "black won both": 0, "white won both": 0,
+              "with a draw": 0}
+    for as_black, as_white in pairs:
+        if 0.5 in (as_black, as_white):
+            counts["with a draw"] += 1
+        elif as_black == as_white:
+            counts["won both" if as_black == 1.0 else "lost both"] += 1
+        else:
+            counts["black won both" if as_black == 1.0 else "white won both"] += 1
+    return counts
+
+
 def sprt_llr(pair_scores, elo0, elo1):
     """The log-likelihood ratio of Elo lead elo1 against elo0, with the pair scores taken as
     normal with their sample variance (the generalised sequential test)."""
@@ -382,6 +397,9 @@ class Match:
         self.lock = threading.Lock()
         self.pair_games = {}
         self.pair_scores = []
+        self.pairs_by_colour = []  # (A's score as black, as white) of each finished pair
+        self.colour_points = {True: 0.0, False: 0.0}  # by a_black
+        self.colour_games = {True: 0, False: 0}
         self.results = {"win": 0, "draw": 0, "loss": 0}
         self.games_done = 0
         self.sprt_verdict = None
@@ -432,10 +450,15 @@ class Match:
                                f"A {'black' if a_black else 'white'} {outcome} ({reason}) "
                                f"{format_moves(moves, self.args.size)}\n")
                 self.log.flush()
-            self.pair_games.setdefault(pair, []).append(score)
-            if len(self.pair_games[pair]) < 2:
+            self.colour_points[a_black] += score
+            self.colour_games[a_black] += 1
+            games = self.pair_games.setdefault(pair, {})
+            games[a_black] = score
+            if len(games) < 2:
                 return
-            self.pair_scores.append(sum(self.pair_games.pop(pair)) / 2)
+            del self.pair_games[pair]
+            self.pair_scores.append((games[True] + games[False]) / 2)
+            self.pairs_by_colour.append((games[True], games[False]))
             if self.args.sprt and not self.stop.is_set():
                 llr = sprt_llr(self.pair_scores, *self.args.sprt)
                 lower, upper = sprt_bounds()
@@ -464,6 +487,11 @@ def report(match, minutes):
     rating, low, high = elo_interval(mean, half)
     print(f"A's score {mean:.3f} +- {half:.3f} (95%, from {n} opening pairs): "
           f"{rating:+.0f} +- {(high - low) / 2:.0f} Elo [{low:+.0f}, {high:+.0f}]")
+    points, games = match.colour_points, match.colour_games
+    outcomes = ", ".join(f"{kind} {count}"
+                         for kind, count in pair_outcomes(match.pairs_by_colour).items())
+    print(f"A as black {points[True]:g} of {games[True]}, as white {points[False]:g} of "
+          f"{games[False]}; pairs: {outcomes}")
     if match.args.sprt:
         elo0, elo1 = match.args.sprt
         lower, upper = sprt_bounds()

@@ -1,6 +1,8 @@
 """Tests of tools/match.py: reading an engine's answers, the referee under each rule, the match
 arithmetic. python3 -m unittest discover -s tools -p '*_test.py'"""
 
+import contextlib
+import io
 import math
 import shutil
 import sys
@@ -221,6 +223,24 @@ class Arithmetic(unittest.TestCase):
         self.assertAlmostEqual(rating, 190.849, places=3)
         self.assertAlmostEqual(low, 107.538, places=3)
         self.assertAlmostEqual(high, 301.331, places=3)
+
+    def test_pairs_by_colour_and_how_they_went(self):
+        # The games of a pair come in either order; each is kept with the colour A played.
+        args = match.argparse.Namespace(games=4, log=None, sprt=None, size=15)
+        played = match.Match(args, (), [[]])
+        with contextlib.redirect_stdout(io.StringIO()):
+            played.record(0, False, 0.0, "five", [])
+            played.record(1, True, 0.5, "full board", [])
+            played.record(0, True, 1.0, "five", [])
+            played.record(1, False, 1.0, "five", [])
+        self.assertEqual(played.pair_scores, [0.5, 0.75])
+        self.assertEqual(played.pairs_by_colour, [(1.0, 0.0), (0.5, 1.0)])
+        self.assertEqual((played.colour_points, played.colour_games),
+                         ({True: 1.5, False: 1.0}, {True: 2, False: 2}))
+        pairs = [(1.0, 1.0), (1.0, 0.0), (0.0, 1.0), (1.0, 0.0), (0.0, 0.0), (0.5, 1.0), (0.5, 0.5)]
+        self.assertEqual(match.pair_outcomes(pairs),
+                         {"won both": 1, "lost both": 1, "black won both": 2, "white won both": 1,
+                          "with a draw": 2})
 
     def test_sprt_likelihood_ratio(self):
         scores = [1.0, 0.75, 0.5, 0.5, 0.75, 0.25, 1.0, 0.5]
