@@ -81,10 +81,6 @@ inline constexpr int32_t ReductionDepth = 3;
 // Move-count pruning near the horizon: at depth d, quiet moves after the first
 // MoveCountBase + d * d are not searched.
 inline constexpr int32_t MoveCountBase = 4;
-// Null move: from this depth on, a side that passes has the other side searched this many plies
-// less deep than a move would be.
-inline constexpr int32_t NullMoveDepth = 3;
-inline constexpr int32_t NullMoveReduction = 2;
 // Aspiration window around the last iteration's score.
 inline constexpr int32_t AspirationWindow = 60;
 

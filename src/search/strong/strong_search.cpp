@@ -43,10 +43,6 @@ int32_t fromMemory(int32_t v, int32_t ply) {
     return v >= MateBound ? v - ply : v <= -MateBound ? v + ply : v;
 }
 
-// After a pass the same stones stand with the other side to move: its positions are kept under
-// their hash with this mixed in (the threat search's marks use keys of their own).
-constexpr uint64_t PassKey = 0xD6E8FEB86659FD93ull;
-
 // A memory entry's value: the score in the low 16 bits, the best move plus one above.
 int32_t packEntry(int32_t score, int32_t move) {
     return static_cast<int32_t>(static_cast<uint16_t>(static_cast<int16_t>(score)) |
@@ -105,15 +101,13 @@ int32_t orderScore(const StrongThread& t, int32_t side, int32_t cell, int32_t pl
     return score;
 }
 
-// Every candidate the side may play; below the root only those that make or spoil a shape.
+// Every candidate the side may play. A cell that makes or spoils no shape has only its history to
+// order it, so it comes late, but it is searched where the move limit reaches it or where every
+// move before it loses: a cell left out is a blind spot that no depth mends.
 void allMoves(StrongThread& t, int32_t side, int32_t ply, int32_t memoryMove, MoveList& moves) {
     PatternBoard& pb = t.pb;
     for (int32_t i = 0; i < pb.candidates.count; ++i) {
         const int32_t cell = pb.candidates.cells[i];
-        if (ply > 0 && cell != memoryMove && shapeValue(pb, side, cell) == 0 &&
-            shapeValue(pb, side ^ 3, cell) == 0) {
-            continue;
-        }
         if (!mayPlay(pb, cell, side)) continue;
         moves.add(cell, orderScore(t, side, cell, ply, memoryMove));
     }
@@ -275,22 +269,6 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
              (entry.bound == BoundUpper && v <= alpha))) {
             return v;
         }
-    }
-
-    // Step 4b. A stone more never hurts its side: where the side to move, even if it passed, still
-    // reaches beta in a shallower search, the node fails high. Not against an open three (a pass
-    // loses to it at once), never twice in a row, and a proven result found so is not trusted.
-    if (!Pv && forced == NoCell && depth >= NullMoveDepth && !t.passed[ply - 1] &&
-        cellsAt(pb, other, LevelFlexFour).count == 0 && std::abs(beta) < MateBound &&
-        evaluate(pb, side) >= beta) {
-        t.passed[ply] = true;
-        pb.board.hash ^= PassKey;
-        const int32_t v =
-            -search<false>(t, depth - 1 - NullMoveReduction, -beta, -beta + 1, ply + 1);
-        pb.board.hash ^= PassKey;
-        t.passed[ply] = false;
-        if (t.stopped) return 0;
-        if (v >= beta) return v >= MateBound ? beta : v;
     }
 
     // Step 5. The moves: the forced block alone; against an open three, what stops it and the

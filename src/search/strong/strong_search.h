@@ -62,8 +62,6 @@ struct StrongThread {
     // The principal variation: pv[p][p..pvEnd[p]) is the line below the node at ply p.
     std::array<std::array<int16_t, MaxStrongPly + 4>, MaxStrongPly + 4> pv;
     std::array<int32_t, MaxStrongPly + 4> pvEnd;
-    // Whether the side to move at a ply passed (a null move) rather than played.
-    std::array<bool, MaxStrongPly + 4> passed{};
     int32_t rootCount = 0;
     std::array<RootMove, RootCandidateCapacity> rootMoves;
     int32_t multiPv = 1;
