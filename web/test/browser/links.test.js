@@ -40,8 +40,10 @@ pageTest(
     assert.deepEqual((await ui.board()).stones("white"), ["i9"]);
     assert.match(ui.page.url(), /#size=15&rule=4&moves=h8i9$/);
     assert.equal(await ui.page.locator("#rule").inputValue(), "4");
-    // Playing on moves the address with the game.
+    // Playing on moves the address with the game. Black's move waits for the forbidden points
+    // under Renju, and the turn reads "your turn" until then: wait for the stone first.
     await ui.button("g7, empty").click();
+    await ui.button(/^g7, black/).waitFor({ timeout: 30000 });
     await ui.waitForTurn();
     assert.match(ui.page.url(), /moves=h8i9g7[a-o]\d+$/);
   },
