@@ -79,6 +79,39 @@ TEST(Evaluation, CountsWhoseMoveItIs) {
     EXPECT_GT(evaluate(ahead, 1), evaluate(ahead, 2));
 }
 
+// Reverse futility cuts a node only near the horizon and only a margin a ply above beta, never
+// where the other side's next move makes a threat that wins by force (two open threes, a
+// four-three, an open four) nor where the window is about a proven result.
+TEST(Futility, NearTheHorizonFarAboveBetaAndNeverAgainstAWinningThreat) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    testing::freshBoard(15, 15);
+    testing::placeRows(3, 3, {"XX...X", ".....X", "O......"});
+    const PatternBoard& quiet = patternBoard(RuleVariant::Freestyle);
+    for (int32_t depth = 1; depth <= FutilityDepth; ++depth) {
+        EXPECT_TRUE(futile(quiet, 1, depth, 500 - FutilityMargin * depth, 500)) << depth;
+        EXPECT_FALSE(futile(quiet, 1, depth, 501 - FutilityMargin * depth, 500)) << depth;
+    }
+    EXPECT_FALSE(futile(quiet, 1, FutilityDepth + 1, -MaxEvaluation, MaxEvaluation));
+    EXPECT_FALSE(futile(quiet, 1, 1, MateBound, MateValue));
+    EXPECT_FALSE(futile(quiet, 1, 1, -MateBound, 0));
+
+    const std::pair<std::vector<std::string>, CellLevel> threats[] = {
+        {{".......", "...O...", "...O...", ".OO...."}, LevelDoubleThree},  // two open twos crossing
+        {{"XOOO...", "....O..", "....O.."}, LevelFourThree},
+        {{".OOO..."}, LevelFlexFour},  // an open three
+    };
+    for (const auto& [rows, level] : threats) {
+        testing::freshBoard(15, 15);
+        testing::placeRows(9, 11, {"XX...X"});
+        for (size_t row = 0; row < rows.size(); ++row) {
+            testing::placeRows(3, 3 + static_cast<int32_t>(row), {rows[row]});
+        }
+        const PatternBoard& threatened = patternBoard(RuleVariant::Freestyle);
+        EXPECT_GT(cellsAt(threatened, 2, level).count, 0) << rows[0];
+        EXPECT_FALSE(futile(threatened, 1, 1, -MaxEvaluation, MaxEvaluation)) << rows[0];
+    }
+}
+
 // A win, none, or whatever the search finds but not through the cell (6, 6).
 enum class Expect { Win, NoWin, NotThroughTheCross };
 

@@ -20,4 +20,18 @@ inline int32_t evaluate(const PatternBoard& pb, int32_t side) {
     return score < -MaxEvaluation ? -MaxEvaluation : score > MaxEvaluation ? MaxEvaluation : score;
 }
 
+// Whether a node depth plies above the horizon, whose side to move has the evaluation given, keeps
+// beta without a move searched: having the move is worth at least the margin a ply, unless the
+// other side's next move makes a threat that wins by force (an open four, a four-three, two open
+// threes) or the window is about a proven result.
+inline bool futile(const PatternBoard& pb, int32_t side, int32_t depth, int32_t beta,
+                   int32_t evaluation) {
+    const int32_t other = side ^ 3;
+    return depth <= FutilityDepth && beta > -MateBound && beta < MateBound &&
+           evaluation - FutilityMargin * depth >= beta &&
+           cellsAt(pb, other, LevelFlexFour).count == 0 &&
+           cellsAt(pb, other, LevelFourThree).count == 0 &&
+           cellsAt(pb, other, LevelDoubleThree).count == 0;
+}
+
 }  // namespace velka::search::strong

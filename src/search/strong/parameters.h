@@ -81,6 +81,10 @@ inline constexpr int32_t ReductionDepth = 3;
 // Move-count pruning near the horizon: at depth d, quiet moves after the first
 // MoveCountBase + d * d are not searched.
 inline constexpr int32_t MoveCountBase = 4;
+// Reverse futility pruning: at a node this close to the horizon, a side to move whose evaluation
+// stands this margin a ply above beta is cut off without a move searched.
+inline constexpr int32_t FutilityDepth = 3;
+inline constexpr int32_t FutilityMargin = 120;
 // Aspiration window around the last iteration's score.
 inline constexpr int32_t AspirationWindow = 60;
 

@@ -271,7 +271,14 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         }
     }
 
-    // Step 5. The moves: the forced block alone; against an open three, what stops it and the
+    // Step 5. Far enough above beta near the horizon, with no threat against it, the side keeps
+    // beta: a quiet move of its own adds more than the other side's reply takes away.
+    if (!Pv && forced == NoCell && depth <= FutilityDepth) {
+        const int32_t evaluation = evaluate(pb, side);
+        if (futile(pb, side, depth, beta, evaluation)) return evaluation;
+    }
+
+    // Step 6. The moves: the forced block alone; against an open three, what stops it and the
     // side's own fours; otherwise every candidate.
     MoveList& moves = t.moves[ply];
     moves.count = 0;
@@ -289,7 +296,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     // A forced reply costs no depth: answering fours never makes the search shallower.
     const int32_t childDepth = forced != NoCell ? depth : depth - 1;
 
-    // Step 6. Principal variation search, late quiet moves reduced or, near the horizon, pruned.
+    // Step 7. Principal variation search, late quiet moves reduced or, near the horizon, pruned.
     int32_t best = -Infinite;
     int32_t bestMove = NoCell;
     uint8_t bound = BoundUpper;
