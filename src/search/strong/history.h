@@ -34,11 +34,11 @@ inline void rememberCut(Killers& killers, History& history, int32_t colour, int3
     h = static_cast<int16_t>(std::min(HistoryLimit, h + depth * depth));
 }
 
-// The plies a late quiet move is searched less deep at first: one from the ReductionMoveIndex-th
-// move on at depth ReductionDepth or more, two from the DeepReductionMoveIndex-th; never so much
-// that the search would fall below the horizon.
-inline int32_t lateMoveReduction(int32_t depth, int32_t moveIndex, bool quiet) {
-    if (!quiet || depth < ReductionDepth || moveIndex < ReductionMoveIndex) return 0;
+// The plies a late move that may be reduced is searched less deep at first: one from the
+// ReductionMoveIndex-th move on at depth ReductionDepth or more, two from the
+// DeepReductionMoveIndex-th; never so much that the search would fall below the horizon.
+inline int32_t lateMoveReduction(int32_t depth, int32_t moveIndex, bool reducible) {
+    if (!reducible || depth < ReductionDepth || moveIndex < ReductionMoveIndex) return 0;
     const int32_t reduction = moveIndex >= DeepReductionMoveIndex ? 2 : 1;
     return std::min(reduction, depth - 1);
 }
