@@ -77,7 +77,7 @@ inline constexpr int32_t PvMoveLimit = 18;
 // from the second index). Below the root they take every move the order placed that makes or
 // stops no four: an open three made or stopped as well, as many moves of a middle game are. With
 // quiet moves alone reduced the search took two thirds more nodes to a depth, and against the
-// main search it needed twice the time to score what it scores now.
+// main search under freestyle it needed twice the time to score what it scores now.
 inline constexpr int32_t ReductionMoveIndex = 3;
 inline constexpr int32_t DeepReductionMoveIndex = 10;
 inline constexpr int32_t ReductionDepth = 3;
