@@ -90,13 +90,6 @@ bool isQuiet(const PatternBoard& pb, int32_t side, int32_t cell) {
     return levelOf(pb, side, cell) < LevelThree && levelOf(pb, side ^ 3, cell) < LevelThree;
 }
 
-// Whether the cell holds a four or more for either side: the move makes or stops one (a Renju
-// black's forbidden points, and those that may be, count so too). Many moves of a middle game make
-// or stop a three; only these are never searched shallower for coming late in the order.
-bool touchesFour(const PatternBoard& pb, int32_t side, int32_t cell) {
-    return levelOf(pb, side, cell) >= LevelFour || levelOf(pb, side ^ 3, cell) >= LevelFour;
-}
-
 int32_t orderScore(const StrongThread& t, int32_t side, int32_t cell, int32_t ply,
                    int32_t memoryMove) {
     const PatternBoard& pb = t.pb;
@@ -303,7 +296,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
     // A forced reply costs no depth: answering fours never makes the search shallower.
     const int32_t childDepth = forced != NoCell ? depth : depth - 1;
 
-    // Step 7. Principal variation search; late moves that touch no four reduced, late quiet ones
+    // Step 7. Principal variation search; late moves the order placed reduced, late quiet ones
     // near the horizon pruned.
     int32_t best = -Infinite;
     int32_t bestMove = NoCell;
@@ -327,8 +320,7 @@ int32_t search(StrongThread& t, int32_t depth, int32_t alpha, int32_t beta, int3
         if (i == 0) {
             v = -search<Pv>(t, childDepth, -beta, -alpha, ply + 1);
         } else {
-            const int32_t reduction =
-                lateMoveReduction(depth, i, ordinary && !touchesFour(pb, side, m));
+            const int32_t reduction = lateMoveReduction(depth, i, ordinary);
             v = -search<false>(t, childDepth - reduction, -alpha - 1, -alpha, ply + 1);
             if (v > alpha && reduction > 0) {
                 v = -search<false>(t, childDepth, -alpha - 1, -alpha, ply + 1);
