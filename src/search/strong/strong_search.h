@@ -1,8 +1,8 @@
 // The strong search: a selective alpha-beta search of our own beside the design's main search, on
 // a board that knows every cell's threats. It answers a four at once, meets an open three with
 // the moves that stop it or with fours of its own, searches fours to the end beyond the horizon,
-// orders moves by the memory, killer moves and history, reduces late moves that make or stop no
-// four, and prunes late quiet ones.
+// orders moves by the memory, killer moves and history, reduces the late moves that the order
+// placed, and prunes late quiet ones.
 // Scores count whose move it is and how far a proven result lies.
 #pragma once
 
