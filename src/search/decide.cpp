@@ -45,9 +45,9 @@ int32_t decideWith(Player& player, board::EngineBoard& b, ThreatSearchKind threa
         cell = threatMove(player.threats, b, player.memory, player.control, threatKind);
     }
     // The strong search's results stay true from move to move: a win it proved and announced is
-    // found again at once on the next move, however short the clock. The main search starts
-    // every move afresh, and so does the strong one under a node limit, which makes a think
-    // repeatable.
+    // found again at once on the next move, however short the clock; its history of the moves
+    // that cut, fading, orders the next move's search. The main search starts every move afresh,
+    // and so does the strong one under a node limit, which makes a think repeatable.
     const bool sameRules = player.lastThink.strong && player.lastThink.variant == variant &&
                            player.lastThink.width == b.width &&
                            player.lastThink.height == b.height &&

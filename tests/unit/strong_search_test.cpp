@@ -293,6 +293,38 @@ TEST(StrongSearch, AStopInsideAnIterationPlaysTheBetterMoveItFound) {
     EXPECT_EQ(last.pv.front(), later);
 }
 
+// The history carries from move to move exactly while the table's results do: halved on each
+// move of a game under the same rules, cleared when a think starts afresh (the game's first strong
+// think, one under a node limit, one on another board). A mark on a cell no search reaches shows
+// which.
+TEST(StrongSearch, HistoryFadesFromMoveToMoveOnlyWhileTheTableIsKept) {
+    patterns::buildPatternTables(RuleVariant::Freestyle);
+    testing::freshMemory();
+    Player& player = testing::player();
+    int16_t& mark = player.strong.thinking.history[0][0];
+    const auto think = [&](int32_t size, uint64_t nodeLimit) {
+        testing::freshBoard(size, size);
+        testing::placeRows(5, 5, {"XO", "OX"});
+        board::takeCensus(board::CellOwn);
+        wipeMemory(player.memory);
+        SearchLimits limits{4, false, nodeLimit};
+        limits.strong = true;
+        decideMove(player, board::engineBoard, RuleVariant::Freestyle, limits);
+    };
+    think(15, 0);
+    mark = 100;
+    think(15, 0);
+    EXPECT_EQ(mark, 50);
+    think(15, 0);
+    EXPECT_EQ(mark, 25);
+    think(15, 100000);
+    EXPECT_EQ(mark, 0);
+    think(15, 0);  // afresh after the node limit: the table's results start again here
+    mark = 100;
+    think(16, 0);
+    EXPECT_EQ(mark, 0);
+}
+
 // The last report of the search's think on the board: its score and the moves it announces.
 IterationReport lastReport(int32_t& move) {
     static IterationReport last;

@@ -21,6 +21,14 @@ struct Killers {
 // history[colour - 1][cell], within 0 .. HistoryLimit.
 using History = std::array<std::array<int16_t, board::MaxCells>, 2>;
 
+// From one move to the next the history fades to half: what the last moves' searches learnt
+// still orders the first moves of this one, and gives way to what this one learns.
+inline void fadeHistory(History& history) {
+    for (auto& side : history) {
+        for (int16_t& h : side) h = static_cast<int16_t>(h / 2);
+    }
+}
+
 // A quiet move of colour at a node depth plies above the horizon cut the search off: it becomes
 // the ply's first killer (the first moves to second place, unless it was this move) and gains
 // depth * depth in the history, up to the limit.

@@ -433,7 +433,15 @@ void prepareThread(StrongThread& t, StrongSearch& search, const board::EngineBoa
     t.stopped = false;
     t.result = NoCell;
     t.completedDepth = 0;
-    for (auto& side : t.history) side.fill(0);
+    // The history lives as long as the table's results do (see decideWith): it fades from move
+    // to move while they are kept, and starts from nothing where they start afresh, as under a
+    // node limit, which keeps such a think repeatable.
+    const SearchMemory& memory = *search.memory;
+    if (memory.keptSince != 0 && memory.keptSince != memory.generation) {
+        fadeHistory(t.history);
+    } else {
+        for (auto& side : t.history) side.fill(0);
+    }
     t.killers.fill(Killers{});
     // The root moves: the engine's five, or the block of the other side's four, alone; against an
     // open three what stops it and the engine's fours; else every candidate it may play. Best
