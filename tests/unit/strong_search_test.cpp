@@ -319,7 +319,9 @@ TEST(StrongSearch, HistoryFadesFromMoveToMoveOnlyWhileTheTableIsKept) {
     EXPECT_EQ(mark, 25);
     think(15, 100000);
     EXPECT_EQ(mark, 0);
-    think(15, 0);  // afresh after the node limit: the table's results start again here
+    mark = 100;
+    think(15, 0);  // after the node limit the table's results, and the history, start afresh
+    EXPECT_EQ(mark, 0);
     mark = 100;
     think(16, 0);
     EXPECT_EQ(mark, 0);
